@@ -2,11 +2,18 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
 // Transfer encoders. They work on blocks but produce exactly the bytes of the
 // byte-at-a-time rules: base64 in CR LF lines of 76 characters; quoted-
 // printable with soft breaks after column 72. Both keep their state across
 // Write calls, so a source may arrive in pieces of any size.
+//
+// Output is collected in a buffer of the encoder's own and handed to fwrite in
+// large blocks; Finish hands over the rest. Write errors are not reported here:
+// they stay on the output stream's error flag (ferror), which the caller
+// checks once the message is written. Call Finish exactly once per source; an
+// encoder that is destroyed without it writes nothing more.
 
 class Base64Encoder {
 public:
@@ -15,10 +22,16 @@ public:
     void Finish();  // writes the last group and the last line end
 
 private:
+    void EncodeGroup(const unsigned char* pGroup);
+    void EndLine();
+    void Flush();
+
     FILE* m_pOut;
     unsigned char m_pending[3];
     size_t m_nPending = 0;
     int m_nLineLength = 0;
+    std::unique_ptr<char[]> m_pBuffer;  // allocated by the first non-empty Write
+    size_t m_nBuffered = 0;
 };
 
 class QuotedPrintableEncoder {
@@ -28,13 +41,22 @@ public:
     void Finish();  // ends an unfinished line with a soft break
 
 private:
+    void SoftBreak();
+    void Flush();
+
     FILE* m_pOut;
     int m_nColumn = 0;
     unsigned char m_previous = 0xFF;
+    std::unique_ptr<char[]> m_pBuffer;  // allocated by the first non-empty Write
+    size_t m_nBuffered = 0;
 };
 
-// Whole sources: a text up to nLength bytes, or an open file read to its end.
+// Whole sources: a text of exactly nLength bytes (a null text counts as empty),
+// or an open file read from its current position to its end. The file forms
+// return false when the source could not be read to its end (a read error on
+// pIn) or the output stream's error flag is set; what was read before a read
+// error is still encoded and finished, so the output stays well formed.
 void EncodeBase64(const char* pText, size_t nLength, FILE* pOut);
-void EncodeBase64(FILE* pIn, FILE* pOut);
+bool EncodeBase64(FILE* pIn, FILE* pOut);
 void EncodeQuotedPrintable(const char* pText, size_t nLength, FILE* pOut);
-void EncodeQuotedPrintable(FILE* pIn, FILE* pOut);
+bool EncodeQuotedPrintable(FILE* pIn, FILE* pOut);
