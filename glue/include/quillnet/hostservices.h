@@ -1,0 +1,57 @@
+// What the glue and its hosts need from the program around them: message
+// boxes, a file dialog and a beep. A console host answers on standard error,
+// a window host with real dialogs, a test with a recording double, so no code
+// path in the glue ever blocks on a modal box it cannot see.
+#ifndef QUILLNET_HOSTSERVICES_H
+#define QUILLNET_HOSTSERVICES_H
+
+#include <optional>
+#include <string>
+
+namespace quillnet {
+
+enum class MessageIcon { None, Information, Question, Exclamation };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// One "name|pattern" pair per entry, e.g. "All Files|*.*".
+struct FileDialogRequest {
+    std::string title;
+    std::string filters;
+    std::string startDirectory;
+    std::string proposedName;
+};
+
+class HostServices {
+public:
+    virtual ~HostServices() = default;
+
+    // Shows `text`, in which "|" breaks the line. An empty caption means the
+    // program's default caption. Returns the button that was pressed.
+    virtual MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                                     MessageButtons buttons) = 0;
+
+    // Lets the user pick a file; no value when the user cancelled.
+    virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+
+    virtual void beep() = 0;
+};
+
+// Host services for programs without windows: message boxes go to standard
+// error (one line per "|"-separated part, caption first when there is one),
+// questions are answered No, file dialogs are cancelled.
+class ConsoleHostServices : public HostServices {
+public:
+    MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                             MessageButtons buttons) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void beep() override;
+};
+
+// A message-box text as the lines it shows: "|" and a carriage return (with
+// or without a line feed after it) each break the line.
+std::string messageBoxLines(const std::string& text);
+
+}  // namespace quillnet
+
+#endif
