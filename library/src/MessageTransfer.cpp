@@ -1,0 +1,74 @@
+#include "MessageTransfer.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "TransferFilter.h"
+
+namespace {
+
+// The host's counters are 32-bit; a larger file reads as full rather than
+// wrapping to a negative count.
+int32_t ClampToCounter(int64_t nValue)
+{
+    return static_cast<int32_t>(std::min<int64_t>(nValue, INT32_MAX));
+}
+
+}  // namespace
+
+CMessageTransfer::CMessageTransfer(Writer writer, const ProgressHooks& hooks)
+    : m_writer(std::move(writer)), m_hooks(hooks)
+{
+}
+
+void CMessageTransfer::Report(int64_t nProcessed)
+{
+    *m_hooks.plBytesProcessed = ClampToCounter(nProcessed);
+    m_hooks.pfnCallback();
+}
+
+CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
+{
+    static constexpr char kEndOfMessage[] = "\r\n.\r\n";
+    if (m_hooks.pfnCallback) {
+        *m_hooks.plBytesTotal = ClampToCounter(nSize);
+        Report(0);
+    }
+    std::rewind(pFile);
+
+    // The read size is a multiple of the block size, so block boundaries fall
+    // inside one read; the wire buffer is written once it passes kWriteSize.
+    std::unique_ptr<char[]> pChunk(new char[kWriteSize]);
+    std::string wire;
+    wire.reserve(kWriteSize + kWriteSize / 2 + sizeof kEndOfMessage);
+    CTransferFilter filter;
+    int64_t nPosition = 0;
+    for (;;) {
+        size_t nRead = std::fread(pChunk.get(), 1, kWriteSize, pFile);
+        if (nRead == 0) {
+            if (std::ferror(pFile)) return kReadFailed;
+            break;
+        }
+        for (size_t nOffset = 0; nOffset < nRead;) {
+            size_t nTake =
+                std::min(kBlockSize - static_cast<size_t>(nPosition % kBlockSize), nRead - nOffset);
+            filter.Append(pChunk.get() + nOffset, nTake, wire);
+            nOffset += nTake;
+            nPosition += nTake;
+            if (m_hooks.pfnCallback && nPosition % kBlockSize == 0 && nPosition < nSize) {
+                Report(nPosition + 1);
+                if (*m_hooks.pbUserCancel == 1) return kCancelled;
+            }
+        }
+        if (wire.size() >= kWriteSize) {
+            m_writer(wire.data(), wire.size());
+            wire.clear();
+        }
+    }
+    wire.append(kEndOfMessage, sizeof kEndOfMessage - 1);
+    m_writer(wire.data(), wire.size());
+    return kSent;
+}

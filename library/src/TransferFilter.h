@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Turns message file bytes into their wire form for the DATA and POST phases:
+// a line feed without a carriage return before it goes out as CR LF, and a "."
+// that begins a line is doubled so the server cannot take it for the end of
+// the message. The state carries across calls, so a line end or a dot split
+// between two pieces is handled as if the pieces were one.
+class CTransferFilter {
+public:
+    // Appends the wire form of `nLength` bytes at `pData` to `out`.
+    void Append(const char* pData, size_t nLength, std::string& out);
+
+private:
+    bool m_bLineStart = true;  // the next byte begins a line
+    bool m_bAfterCR = false;   // the last byte seen was a carriage return
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The socket layer as the mail dialogue needs it. One implementation per
+// platform (posix/Sockets.cpp; Winsock on Windows). Every wait is bounded: a silent peer makes a call fail
+// after the time-out given, never hang.
+namespace platform {
+
+#ifdef _WIN32
+using SocketHandle = uintptr_t;  // SOCKET
+#else
+using SocketHandle = int;
+#endif
+constexpr SocketHandle kInvalidSocket = static_cast<SocketHandle>(-1);
+
+// Starts and stops the socket layer (WSAStartup 1.1 / WSACleanup on Windows;
+// nothing to do elsewhere). StartSocketLayer returns false on failure.
+bool StartSocketLayer();
+void StopSocketLayer();
+
+// An IPv4 stream socket, or kInvalidSocket.
+SocketHandle OpenStreamSocket();
+void CloseSocket(SocketHandle socket);
+
+// Connects to `address` (IPv4, network order) and `port` (host order) within
+// `timeoutSeconds`. Returns 0, or the socket error number.
+int Connect(SocketHandle socket, uint32_t address, uint16_t port, int timeoutSeconds);
+
+// Sends up to `length` bytes, waiting at most `timeoutSeconds` for room.
+// Returns the count sent (at least 1), or 0 or less on failure or time-out.
+long SendSome(SocketHandle socket, const char* data, size_t length, int timeoutSeconds);
+
+// Receives up to `capacity` bytes, waiting at most `timeoutSeconds`. Returns
+// the count received, 0 when the peer closed, or less than 0 on failure or
+// time-out.
+long ReceiveSome(SocketHandle socket, char* buffer, size_t capacity, int timeoutSeconds);
+
+// The error number of the last failed socket call of this thread.
+int LastSocketError();
+
+// The error number reported when there is no address to connect to.
+int AddressNotAvailableError();
+
+// The dotted IPv4 address in `text` (network order), or 0xFFFFFFFF when the
+// text is not one (inet_addr rules, so "255.255.255.255" also gives that).
+uint32_t ParseDottedAddress(const char* text);
+
+// The first IPv4 address of a host name (network order), or 0 when unknown.
+uint32_t LookUpHostAddress(const char* name);
+
+// This machine's host name into `buffer`; false on failure.
+bool LocalHostName(char* buffer, size_t size);
+
+// A block of memory from the C heap, or null (so tests can make it fail).
+void* AllocateMemory(size_t size);
+
+// Faults that tests switch on to provoke each result code of the dialogue.
+// Checked by the functions above; all off in normal use.
+struct SocketFaultsForTesting {
+    bool failStartup = false;     // StartSocketLayer fails
+    bool failSocket = false;      // OpenStreamSocket fails
+    bool failHostName = false;    // LocalHostName fails
+    bool failAllocation = false;  // AllocateMemory fails
+};
+inline SocketFaultsForTesting g_socketFaultsForTesting;
+
+}  // namespace platform
