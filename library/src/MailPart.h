@@ -13,7 +13,8 @@ enum TransferEncoding { ENC_NONE = 0, ENC_QUOTED_PRINTABLE = 1, ENC_BASE64 = 2, 
 // top-level list frees the whole tree.
 class CMailPart {
 public:
-    // A top-level part. It is not linked yet: CMailUtil::AddPart appends it.
+    // A top-level part, appended to the end of the session's top-level list.
+    // CMailUtil::AddPart makes it the session's first part when there is none.
     explicit CMailPart(CMailUtil* pSession);
     // A related part of `pOwner` (an HTML part), appended to its related list,
     // with a fresh Content-ID.
@@ -39,13 +40,13 @@ public:
     int m_bRichText = 0;
     int m_bHtml = 0;
     int m_bRelated = 0;
-    std::string m_szContentId;     // related parts only, without angle brackets
+    std::string m_szContentId;  // related parts only, without angle brackets
     const char* m_pszContentType = "text/plain";
     int m_nEncoding = ENC_NONE;
-    std::string m_szFileName;      // file parts: the path's last component
-    const char* m_pszCharset = nullptr;
-    std::string m_pszData;         // text parts: the text; file parts: the path
-    bool m_bHasData = false;       // false while m_pszData was never filled
+    std::string m_szFileName;  // file parts: top-level after the last "/" or "\", related after the last "\"
+    const char* m_pszCharset = nullptr;  // points to m_szCharsetBuf
+    std::string m_pszData;               // text parts: the text; file parts: the path
+    bool m_bHasData = false;             // false while m_pszData was never filled
     CMailPart* m_pNext = nullptr;
     CMailPart* m_pPrev = nullptr;
     CMailPart* m_pListHead = nullptr;
@@ -56,5 +57,13 @@ public:
 
 private:
     void InitCommon(CMailUtil* pSession);
-    void ReadTextFile(const char* pszPath, int bOemToAnsi, bool& bFailed);
+    void SetText(const char* pszText);
+    bool ReadTextFile(const char* pszPath);
+    void ChooseTextEncoding(int bOemToAnsi);
+    void ConvertOemToAnsi();
+    void SetFile(const char* pszPath);
+
+    // The environment's value is copied: the environment may change while the
+    // part lives.
+    std::string m_szCharsetBuf;
 };

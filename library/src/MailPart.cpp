@@ -1,0 +1,223 @@
+// The part model: construction, linking, and filling a part from a text or a path.
+#include "MailPart.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ContentType.h"
+#include "Diagnostics.h"
+#include "MailUtil.h"
+#include "platform/Platform.h"
+#include "quillnet/wrenpost.h"
+
+namespace {
+
+// SMTP refuses lines longer than 998 bytes (CR LF not counted).
+constexpr size_t kMaxLineLength = 998;
+
+bool NeedsQuotedPrintable(const std::string& text)
+{
+    size_t nLineLength = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c > 127) return true;
+        if (c == '\n') {
+            nLineLength = 0;
+        } else if (c != '\r' || i + 1 == text.size() || text[i + 1] != '\n') {
+            if (++nLineLength > kMaxLineLength) return true;
+        }
+    }
+    return false;
+}
+
+// The text after the last "\": an HTML reference such as "images/pic.gif"
+// stays whole, so repeated references find the part made for the first one.
+const char* AfterLastBackslash(const char* pszPath)
+{
+    const char* pszSlash = std::strrchr(pszPath, '\\');
+    return pszSlash ? pszSlash + 1 : pszPath;
+}
+
+}  // namespace
+
+CMailPart::CMailPart(CMailUtil* pSession)
+{
+    m_bRelated = 0;
+    m_pListHead = pSession->m_pFirstPart;
+    InitCommon(pSession);
+}
+
+CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
+{
+    if (pOwner->m_pFirstRelated) {
+        m_pListHead = pOwner->m_pFirstRelated;
+    } else {
+        m_pListHead = this;
+        pOwner->m_pFirstRelated = this;
+    }
+    m_bRelated = 1;
+    char szContentId[200];
+    std::snprintf(szContentId, sizeof szContentId, "PART.CID.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
+                  platform::ProcessId(), static_cast<unsigned long long>(platform::CurrentTime()),
+                  platform::TickCount(), reinterpret_cast<uintptr_t>(this));
+    m_szContentId = szContentId;
+    InitCommon(pSession);
+}
+
+CMailPart::~CMailPart()
+{
+    // Lists are freed in a loop rather than by each part deleting its
+    // successor, so a long list cannot exhaust the stack.
+    for (CMailPart** ppList : {&m_pNext, &m_pFirstRelated}) {
+        CMailPart* pPart = *ppList;
+        *ppList = nullptr;
+        while (pPart) {
+            CMailPart* pNext = pPart->m_pNext;
+            pPart->m_pNext = nullptr;
+            delete pPart;
+            pPart = pNext;
+        }
+    }
+}
+
+void CMailPart::InitCommon(CMailUtil* pSession)
+{
+    m_bText = 1;
+    m_bRichText = 0;
+    m_bHtml = 0;
+    m_pszContentType = "text/plain";
+    m_nEncoding = ENC_NONE;
+    m_pSession = pSession;
+    const char* pszCharset = std::getenv("MM_CHARSET");
+    m_szCharsetBuf = pszCharset ? pszCharset : "iso-8859-1";
+    m_pszCharset = m_szCharsetBuf.c_str();
+    LinkIntoList();
+}
+
+void CMailPart::LinkIntoList()
+{
+    if (!m_pListHead || m_pListHead == this) {
+        if (!m_bRelated) m_pSession->m_pLastPart = this;
+        return;
+    }
+    CMailPart* pLast = m_pListHead;
+    if (!m_bRelated && m_pSession->m_pLastPart) {
+        pLast = m_pSession->m_pLastPart;
+    } else {
+        while (pLast->m_pNext) pLast = pLast->m_pNext;
+    }
+    pLast->m_pNext = this;
+    m_pPrev = pLast;
+    if (!m_bRelated) m_pSession->m_pLastPart = this;
+}
+
+void CMailPart::SetText(const char* pszText)
+{
+    m_pszData = pszText;
+    m_bHasData = true;
+}
+
+void CMailPart::ConvertOemToAnsi()
+{
+    platform::OemToAnsi(m_pszData.data(), m_pszData.size());
+}
+
+bool CMailPart::ReadTextFile(const char* pszPath)
+{
+    struct stat info;
+    if (::stat(pszPath, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    FILE* pFile = std::fopen(pszPath, "rb");
+    if (!pFile) return false;
+    std::string text(static_cast<size_t>(info.st_size), '\0');
+    size_t nRead = 0;
+    while (nRead < text.size()) {
+        size_t nGot = std::fread(&text[nRead], 1, text.size() - nRead, pFile);
+        if (nGot == 0) break;
+        nRead += nGot;
+    }
+    std::fclose(pFile);
+    text.resize(nRead);
+    // The part is a text: a zero byte ends it.
+    size_t nZero = text.find('\0');
+    if (nZero != std::string::npos) text.resize(nZero);
+    m_pszData = std::move(text);
+    m_bHasData = true;
+    return true;
+}
+
+void CMailPart::ChooseTextEncoding(int bOemToAnsi)
+{
+    if (!NeedsQuotedPrintable(m_pszData)) {
+        m_nEncoding = ENC_7BIT;
+        return;
+    }
+    m_nEncoding = ENC_QUOTED_PRINTABLE;
+    if (bOemToAnsi) ConvertOemToAnsi();
+}
+
+void CMailPart::SetFile(const char* pszPath)
+{
+    m_bText = 0;
+    m_nEncoding = ENC_BASE64;
+    m_szContentTypeBuf = ContentTypeOfFile(pszPath);
+    m_pszContentType = m_szContentTypeBuf.c_str();
+    m_szFileName = m_bRelated ? AfterLastBackslash(pszPath) : FileNameOfPath(pszPath);
+    m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") + "; filename=\"" +
+                      WithoutLineBreaks(m_szFileName.c_str()) + "\"";
+    m_pszData = pszPath;
+    m_bHasData = true;
+}
+
+int CMailPart::Create(const char* pszSource, int kind, int bOemToAnsi)
+{
+    if (!pszSource) pszSource = "";
+    Log("CMailPart::Create: %s\n", pszSource);
+    switch (kind) {
+        case PART_TEXT_RAW:
+            SetText(pszSource);
+            break;
+        case PART_TEXT_7BIT:
+            m_nEncoding = ENC_7BIT;
+            SetText(pszSource);
+            break;
+        case PART_TEXT_QP:
+        case PART_RICHTEXT:
+            m_nEncoding = ENC_QUOTED_PRINTABLE;
+            SetText(pszSource);
+            if (bOemToAnsi) ConvertOemToAnsi();
+            m_bRichText = kind == PART_RICHTEXT;
+            break;
+        case PART_HTML:
+            m_nEncoding = ENC_7BIT;
+            m_pszCharset = "us-ascii";
+            SetText(pszSource);
+            if (bOemToAnsi) ConvertOemToAnsi();
+            m_bHtml = 1;
+            break;
+        case PART_HTML_FILE:
+        case PART_TEXT_FILE:
+            if (kind == PART_HTML_FILE) {
+                m_bHtml = 1;
+                m_nEncoding = ENC_7BIT;
+                m_pszCharset = "us-ascii";
+            }
+            if (!ReadTextFile(pszSource)) return -1;
+            ChooseTextEncoding(bOemToAnsi);
+            break;
+        case PART_TEXT:
+            SetText(pszSource);
+            ChooseTextEncoding(bOemToAnsi);
+            break;
+        case PART_ATTACHMENT:
+            SetFile(pszSource);
+            break;
+        default:
+            break;  // an unknown kind stays an empty text part
+    }
+    if (m_bHtml) GetRelatedParts();
+    return 0;
+}
