@@ -1,0 +1,182 @@
+// Reading quillnet-send's command line.
+#include "SendOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quillnet {
+namespace {
+
+ParsedCommandLine parse(std::initializer_list<const char*> args)
+{
+    std::vector<std::string> storage{"quillnet-send"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : storage) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return parseSendOptions(static_cast<int>(storage.size()), argv.data());
+}
+
+TEST(SendCommandLine, RecipientForms)
+{
+    struct Case {
+        const char* text;
+        bool valid;
+        const char* name;
+        const char* address;
+    } cases[] = {
+        {"bob@example.com", true, "", "bob@example.com"},
+        {"  bob@example.com ", true, "", "bob@example.com"},
+        {"Bob Smith <bob@example.com>", true, "Bob Smith", "bob@example.com"},
+        {"\"Smith, Bob\" <bob@example.com>", true, "Smith, Bob", "bob@example.com"},
+        {"<bob@example.com>", true, "", "bob@example.com"},
+        {"@/tmp/addresses.txt", true, "", "@/tmp/addresses.txt"},
+        {"", false, "", ""},
+        {"Bob <>", false, "", ""},
+        {"Bob <bob@example.com", false, "", ""},
+        {"Bob Smith bob@example.com", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        auto recipient = parseRecipient(c.text);
+        ASSERT_EQ(recipient.has_value(), c.valid) << c.text;
+        if (!c.valid) continue;
+        EXPECT_EQ(recipient->name, c.name) << c.text;
+        EXPECT_EQ(recipient->address, c.address) << c.text;
+    }
+    // What a record could not hold whole is refused, not cut.
+    EXPECT_TRUE(parseRecipient(std::string(199, 'a')));
+    EXPECT_FALSE(parseRecipient(std::string(200, 'a')));
+}
+
+TEST(SendCommandLine, EveryValueReachesItsField)
+{
+    ParsedCommandLine parsed = parse({"--host",
+                                      "127.0.0.1:2525",
+                                      "--mailer",
+                                      "m",
+                                      "-f",
+                                      "ann@example.com",
+                                      "--from-name",
+                                      "Ann",
+                                      "--return-path",
+                                      "rp@x",
+                                      "--organization",
+                                      "Org",
+                                      "-s",
+                                      "Hi",
+                                      "-t",
+                                      "Bob <bob@x>",
+                                      "-t",
+                                      "carl@x",
+                                      "-c",
+                                      "cc@x",
+                                      "-b",
+                                      "bcc@x",
+                                      "--to-text",
+                                      "Friends",
+                                      "-p",
+                                      "1",
+                                      "-m",
+                                      "text",
+                                      "-k",
+                                      "html",
+                                      "-a",
+                                      "/tmp/a",
+                                      "-a",
+                                      "/tmp/b",
+                                      "--debug-file",
+                                      "/tmp/d",
+                                      "--quiet"});
+    ASSERT_EQ(parsed.error, "");
+    const SendOptions& o = parsed.options;
+    EXPECT_EQ(o.host, "127.0.0.1:2525");
+    EXPECT_EQ(o.mailer, "m");
+    EXPECT_EQ(o.fromAddress, "ann@example.com");
+    EXPECT_EQ(o.fromName, "Ann");
+    EXPECT_EQ(o.returnPath, "rp@x");
+    EXPECT_EQ(o.organization, "Org");
+    EXPECT_EQ(o.subject, "Hi");
+    ASSERT_EQ(o.to.size(), 2u);
+    EXPECT_EQ(o.to[0].name, "Bob");
+    EXPECT_EQ(o.to[1].address, "carl@x");
+    ASSERT_EQ(o.cc.size(), 1u);
+    ASSERT_EQ(o.bcc.size(), 1u);
+    EXPECT_EQ(o.toText, "Friends");
+    EXPECT_EQ(o.priority, 1);
+    EXPECT_EQ(o.messageText, "text");
+    EXPECT_EQ(o.messageKind, 4);
+    EXPECT_EQ(o.attachments, (std::vector<std::string>{"/tmp/a", "/tmp/b"}));
+    EXPECT_EQ(o.debugFile, "/tmp/d");
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(SendCommandLine, ReplyToAndReturnPathTheLaterWins)
+{
+    EXPECT_EQ(parse({"-H", "h", "--return-path", "a@x", "--reply-to", "b@x"}).options.returnPath, "b@x");
+    EXPECT_EQ(parse({"-H", "h", "--reply-to", "b@x", "--return-path", "a@x"}).options.returnPath, "a@x");
+}
+
+TEST(SendCommandLine, NewsPosting)
+{
+    ParsedCommandLine parsed = parse({"-H", "news.local", "--news", "local.test", "--news", "local.other",
+                                      "--user", "u", "--password", "p"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.newsgroups, (std::vector<std::string>{"local.test", "local.other"}));
+    EXPECT_EQ(parsed.options.user, "u");
+    EXPECT_EQ(parsed.options.password, "p");
+}
+
+TEST(SendCommandLine, MessageKinds)
+{
+    struct Case {
+        const char* kind;
+        int expected;  // -1: refused
+    } cases[] = {{"text", 6}, {"html", 4}, {"richtext", 3}, {"quoted-printable", 2},
+                 {"7bit", 1}, {"raw", 0},  {"8", 8},        {"0", 0},
+                 {"9", -1},   {"-1", -1},  {"HTML", -1},    {"", -1}};
+    for (const Case& c : cases) {
+        ParsedCommandLine parsed = parse({"-H", "h", "-k", c.kind});
+        if (c.expected < 0) {
+            EXPECT_NE(parsed.error, "") << c.kind;
+        } else {
+            EXPECT_EQ(parsed.error, "") << c.kind;
+            EXPECT_EQ(parsed.options.messageKind, c.expected) << c.kind;
+        }
+    }
+}
+
+TEST(SendCommandLine, UnusableCommandLinesAreRefused)
+{
+    struct Case {
+        std::initializer_list<const char*> args;
+        const char* errorPart;
+    } cases[] = {
+        {{"-t", "bob@x"}, "no server"},
+        {{"-H", "h", "--frobnicate"}, "unknown option"},
+        {{"-H", "h", "-t"}, "needs a value"},
+        {{"-H", "h", "stray"}, "unexpected argument"},
+        {{"-H", "h", "-t", "Bob <bob@x"}, "not a recipient"},
+        {{"-H", "h", "-p", "256"}, "priority"},
+        {{"-H", "h", "-p", "two"}, "priority"},
+        {{"-H", "h", "-m", "x", "-F", "f"}, "only one of"},
+        {{"-H", "h", "-m", "x", "--html-file", "f"}, "only one of"},
+        {{"-H", "h", "-t", "a@x", "--news", "g"}, "not both"},
+        {{"-H", "h", "--news", "g", "-c", "c@x"}, "--cc and --bcc"},
+        {{"-H", "h", "-a", ""}, "attachment path"},
+    };
+    for (const Case& c : cases) {
+        ParsedCommandLine parsed = parse(c.args);
+        EXPECT_NE(parsed.error.find(c.errorPart), std::string::npos)
+            << "error was \"" << parsed.error << "\", expected it to mention \"" << c.errorPart << "\"";
+    }
+    // Asking for help needs nothing else.
+    ParsedCommandLine help = parse({"--help"});
+    EXPECT_EQ(help.error, "");
+    EXPECT_TRUE(help.options.help);
+}
+
+}  // namespace
+}  // namespace quillnet
