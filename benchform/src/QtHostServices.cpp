@@ -1,0 +1,90 @@
+#include "QtHostServices.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+
+namespace benchform {
+namespace {
+
+template <typename Result, typename Call>
+Result onWindowThread(Call call)
+{
+    if (QThread::currentThread() == qApp->thread()) return call();
+    Result result{};
+    QMetaObject::invokeMethod(
+        qApp, [&] { result = call(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+QMessageBox::Icon qtIcon(quillnet::MessageIcon icon)
+{
+    switch (icon) {
+        case quillnet::MessageIcon::Information:
+            return QMessageBox::Information;
+        case quillnet::MessageIcon::Question:
+            return QMessageBox::Question;
+        case quillnet::MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case quillnet::MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QStringList qtNameFilters(const std::string& filters)
+{
+    const QStringList parts = QString::fromStdString(filters).split(QLatin1Char('|'));
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+#ifndef Q_OS_WIN
+        if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+#endif
+        result << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+    }
+    return result;
+}
+
+quillnet::MessageAnswer QtHostServices::messageBox(const std::string& text, const std::string& caption,
+                                                   quillnet::MessageIcon icon,
+                                                   quillnet::MessageButtons buttons)
+{
+    return onWindowThread<quillnet::MessageAnswer>([&] {
+        QMessageBox box(
+            qtIcon(icon),
+            caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption),
+            QString::fromStdString(quillnet::messageBoxLines(text)),
+            buttons == quillnet::MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+            QApplication::activeWindow());
+        const int pressed = box.exec();
+        if (buttons == quillnet::MessageButtons::Ok) return quillnet::MessageAnswer::Ok;
+        return pressed == QMessageBox::Yes ? quillnet::MessageAnswer::Yes : quillnet::MessageAnswer::No;
+    });
+}
+
+std::optional<std::string> QtHostServices::chooseFile(const quillnet::FileDialogRequest& request)
+{
+    return onWindowThread<std::optional<std::string>>([&]() -> std::optional<std::string> {
+        QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title),
+                           QString::fromStdString(request.startDirectory));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters(qtNameFilters(request.filters));
+        if (!request.proposedName.empty()) dialog.selectFile(QString::fromStdString(request.proposedName));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().constFirst().toStdString();
+    });
+}
+
+void QtHostServices::beep()
+{
+    onWindowThread<bool>([] {
+        QApplication::beep();
+        return true;
+    });
+}
+
+}  // namespace benchform

@@ -1,0 +1,27 @@
+// The host services with Qt's dialogs. Callable from any thread: a call from
+// a send thread is carried out on the window thread, and the send thread
+// waits for the answer, as a modal box on that thread would make it wait.
+#ifndef BENCHFORM_QTHOSTSERVICES_H
+#define BENCHFORM_QTHOSTSERVICES_H
+
+#include <QStringList>
+
+#include "quillnet/hostservices.h"
+
+namespace benchform {
+
+class QtHostServices : public quillnet::HostServices {
+public:
+    quillnet::MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                       quillnet::MessageIcon icon, quillnet::MessageButtons buttons) override;
+    std::optional<std::string> chooseFile(const quillnet::FileDialogRequest& request) override;
+    void beep() override;
+};
+
+// "name|pattern|name|pattern" as Qt name filters ("name (pattern)"). Outside
+// Windows "*.*" becomes "*", as files there need not have an extension.
+QStringList qtNameFilters(const std::string& filters);
+
+}  // namespace benchform
+
+#endif

@@ -1,0 +1,286 @@
+// The test form: first run, the checks before a send, the spin boxes, the
+// attach-file dialog and closing, with every dialog answered by the
+// recording host services.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "BenchIni.h"
+#include "MainForm.h"
+#include "RecordingHostServices.h"
+
+using benchform::MainForm;
+using quillnet::RecordingHostServices;
+
+namespace {
+
+// A library stand-in that holds each send until the test lets it go.
+std::atomic<bool> gReleaseSends{false};
+std::atomic<int> gSendsEntered{0};
+
+int32_t heldSend(WRENPOSTDATA*)
+{
+    ++gSendsEntered;
+    while (!gReleaseSends) QThread::msleep(5);
+    return 0;
+}
+
+}  // namespace
+
+class BenchFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::string iniPath() const { return (dir_.path() + "/BENCHFORM.ini").toStdString(); }
+
+    template <typename Widget>
+    static Widget* field(MainForm& form, const char* name)
+    {
+        auto* widget = form.findChild<Widget*>(QString::fromLatin1(name));
+        if (widget == nullptr) qFatal("no field %s", name);
+        return widget;
+    }
+    static QPushButton* button(MainForm& form, const QString& text)
+    {
+        for (QPushButton* candidate : form.findChildren<QPushButton*>()) {
+            if (candidate->text() == text) return candidate;
+        }
+        qFatal("no button %s", qPrintable(text));
+    }
+    static std::string readFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+private slots:
+    void init() { QFile::remove(QString::fromStdString(iniPath())); }
+
+    void firstRunShowsDefaultsAndRefusesAnEmptyMessage()
+    {
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        QCOMPARE(form.windowTitle(), QStringLiteral("'Larkwire Template' test-application C5 (32-bit)"));
+        QCOMPARE(field<QLineEdit>(form, "MAILHOST")->text(), QStringLiteral("[my mailhost]"));
+        QCOMPARE(field<QLineEdit>(form, "SUBJECT")->text(), QStringLiteral("Testmessage C5"));
+        QCOMPARE(field<QLineEdit>(form, "MAILER")->text(), QStringLiteral("Larkwire Template 3.04"));
+        QCOMPARE(field<QSpinBox>(form, "MESSAGETYPE")->value(), 6);
+        QCOMPARE(field<QSpinBox>(form, "PRIORITY")->value(), 3);
+        QVERIFY(field<QPlainTextEdit>(form, "MESSAGETEXT")->toPlainText().isEmpty());
+
+        for (const QString& send : {QStringLiteral("SendExt"), QStringLiteral("SendCode")}) {
+            button(form, send)->click();
+        }
+        const auto boxes = host.boxes();
+        QCOMPARE(int(boxes.size()), 2);
+        for (const auto& box : boxes) {
+            QCOMPARE(box.text, std::string("No message"));
+            QCOMPARE(box.caption, std::string("Message"));
+            QCOMPARE(int(box.icon), int(quillnet::MessageIcon::Question));
+            QCOMPARE(int(box.buttons), int(quillnet::MessageButtons::Ok));
+        }
+        QCOMPARE(form.runningSends(), 0);
+    }
+
+    void checksStopAtTheFirstFailureAndFocusItsField_data()
+    {
+        QTest::addColumn<QStringList>("blanked");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("host before message") << QStringList{"MAILHOST", "MESSAGETEXT"} << "No Host"
+                                             << "MAILHOST";
+        QTest::newRow("sender") << QStringList{"SENDERNAME"} << "No sender"
+                                << "SENDERNAME";
+        QTest::newRow("subject before receiver") << QStringList{"RECIPIENTADDRESS", "SUBJECT"} << "No subject"
+                                                 << "SUBJECT";
+        QTest::newRow("receiver") << QStringList{"RECIPIENTADDRESS"} << "No receiver"
+                                  << "RECIPIENTADDRESS";
+        QTest::newRow("blanks count as empty") << QStringList{"MESSAGETEXT"} << "No message"
+                                               << "MESSAGETEXT";
+    }
+    void checksStopAtTheFirstFailureAndFocusItsField()
+    {
+        QFETCH(QStringList, blanked);
+        QFETCH(QString, message);
+        QFETCH(QString, focused);
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("hello");
+        for (const QString& name : blanked) {
+            if (name == "MESSAGETEXT") {
+                field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("   ");
+            } else {
+                field<QLineEdit>(form, name.toLatin1().constData())->setText("   ");
+            }
+        }
+        auto* tabs = form.findChild<QTabWidget*>();
+        tabs->setCurrentIndex(2);  // the check must bring the field's tab back to the front
+
+        button(form, "SendCode")->click();
+        QCOMPARE(int(host.boxes().size()), 1);
+        QCOMPARE(QString::fromStdString(host.boxes()[0].text), message);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QWidget* focus = form.focusWidget();
+        QVERIFY(focus != nullptr);
+        QCOMPARE(focus->objectName(), focused);
+        QCOMPARE(form.runningSends(), 0);
+    }
+
+    void spinBoxesRefuseValuesOutsideTheirRange_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("beeps");
+        QTest::newRow("priority 1") << "PRIORITY"
+                                    << "1" << 1 << false;
+        QTest::newRow("priority 4") << "PRIORITY"
+                                    << "4" << 3 << true;
+        QTest::newRow("priority 10") << "PRIORITY"
+                                     << "10" << 1 << true;
+        QTest::newRow("type 8") << "MESSAGETYPE"
+                                << "8" << 8 << false;
+        QTest::newRow("type 9") << "MESSAGETYPE"
+                                << "9" << 6 << true;
+        QTest::newRow("type letters") << "MESSAGETYPE"
+                                      << "x" << 6 << true;
+    }
+    void spinBoxesRefuseValuesOutsideTheirRange()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(int, value);
+        QFETCH(bool, beeps);
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.findChild<QTabWidget*>()->setCurrentIndex(2);
+        auto* spin = field<QSpinBox>(form, name.toLatin1().constData());
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, typed);
+        QTest::keyClick(spin, Qt::Key_Return);
+        QCOMPARE(spin->value(), value);
+        QCOMPARE(host.beeps() > 0, beeps);
+        QCOMPARE(form.focusWidget(), static_cast<QWidget*>(spin));
+    }
+
+    void spinBoxStepsStopAtTheLimits()
+    {
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        auto* priority = field<QSpinBox>(form, "PRIORITY");
+        auto* type = field<QSpinBox>(form, "MESSAGETYPE");
+        for (int i = 0; i < 10; ++i) {
+            priority->stepUp();
+            type->stepDown();
+        }
+        QCOMPARE(priority->value(), 3);
+        QCOMPARE(type->value(), 1);
+    }
+
+    void attachDialogFillsOrEmptiesTheField()
+    {
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        auto* attach = field<QLineEdit>(form, "ATTACHFILE");
+        auto* browse = field<QPushButton>(form, "ATTACHFILEBROWSE");
+
+        host.answerNextFileDialog(std::string("/tmp/chosen.bin"));
+        browse->click();
+        QCOMPARE(attach->text(), QStringLiteral("/tmp/chosen.bin"));
+        browse->click();  // no answer queued: the user cancels
+        QVERIFY(attach->text().isEmpty());
+
+        const auto requests = host.fileRequests();
+        QCOMPARE(int(requests.size()), 2);
+        QCOMPARE(requests[0].title, std::string("Select A File"));
+        QCOMPARE(requests[0].filters, std::string("All Files|*.*"));
+        QCOMPARE(requests[0].startDirectory, std::string("/tmp"));
+        QCOMPARE(requests[0].proposedName, std::string("mdi.bmp"));
+    }
+
+    void messageTextIsCutAtTwoThousandCharacters()
+    {
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        auto* text = field<QPlainTextEdit>(form, "MESSAGETEXT");
+        text->setPlainText(QString(2000, QLatin1Char('a')) + "bcd");
+        QCOMPARE(text->toPlainText(), QString(2000, QLatin1Char('a')));
+        QCOMPARE(host.beeps(), 1);
+    }
+
+    void closingWritesTheValuesOnScreen()
+    {
+        {
+            RecordingHostServices host;
+            MainForm form(host, iniPath());
+            form.show();
+            field<QLineEdit>(form, "MAILHOST")->setText("smtp.example.org");
+            field<QLineEdit>(form, "SUBJECT")->setText("typed subject");
+            field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("line one\nline two");
+            field<QSpinBox>(form, "PRIORITY")->setValue(1);
+            QVERIFY(form.close());
+            QVERIFY(host.boxes().empty());
+        }
+        const std::string file = readFile(iniPath());
+        QVERIFY(file.find("Subject=typed subject\r\n") != std::string::npos);
+        QVERIFY(file.find("MessageText=line one\\nline two\r\n") != std::string::npos);
+
+        RecordingHostServices host;
+        MainForm again(host, iniPath());
+        QCOMPARE(field<QLineEdit>(again, "MAILHOST")->text(), QStringLiteral("smtp.example.org"));
+        QCOMPARE(field<QLineEdit>(again, "SUBJECT")->text(), QStringLiteral("Testmessage C5"));
+        QCOMPARE(field<QPlainTextEdit>(again, "MESSAGETEXT")->toPlainText(),
+                 QStringLiteral("line one\nline two"));
+        QCOMPARE(field<QSpinBox>(again, "PRIORITY")->value(), 1);
+    }
+
+    void closingWaitsForRunningSends()
+    {
+        gReleaseSends = false;
+        gSendsEntered = 0;
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        form.setLibraryEntry(&heldSend);
+        form.show();
+        field<QLineEdit>(form, "RECIPIENTADDRESS")->setText("bob@example.org");
+        field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("hello");
+        button(form, "SendExt")->click();
+        button(form, "SendCode")->click();
+        QCOMPARE(form.runningSends(), 2);
+        QTRY_COMPARE(gSendsEntered.load(), 2);
+
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QVERIFY(form.findChild<QLabel*>("waitingNotice")->isVisible());
+        QVERIFY(!button(form, "SendExt")->isEnabled());
+        QVERIFY(readFile(iniPath()).find("[Bench-Form 2]") !=
+                std::string::npos);  // written at the close event
+        QVERIFY(host.boxes().empty());
+
+        gReleaseSends = true;
+        QTRY_VERIFY(!form.isVisible());
+        QCOMPARE(form.runningSends(), 0);
+        const auto boxes = host.boxes();
+        QCOMPARE(int(boxes.size()), 2);
+        for (const auto& box : boxes) QCOMPARE(box.text, std::string("Mail Send OK!"));
+    }
+};
+
+QTEST_MAIN(BenchFormTest)
+#include "benchform_form_test.moc"
