@@ -41,26 +41,51 @@ bool IsWhiteSpace(unsigned char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The delimiters " =\"'\t\r\n#()" and the ">" that closes a tag.
 bool EndsName(unsigned char c)
 {
-    return c == '>' || (c != '\0' && std::strchr(" =\"'\t\r\n#()", c) != nullptr);
-}
-
-// Upper-cases ASCII letters only: bytes above 127 have no case here, whatever
-// the process locale says.
-std::string UpperCase(const char* pBegin, size_t nLength)
-{
-    std::string upper(pBegin, nLength);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    switch (c) {
+        case ' ':
+        case '=':
+        case '"':
+        case '\'':
+        case '\t':
+        case '\r':
+        case '\n':
+        case '#':
+        case '(':
+        case ')':
+        case '>':
+            return true;
+        default:
+            return false;
     }
-    return upper;
 }
 
-const TagAttribute* FindTag(const std::string& upperName)
+// A run of input bytes: a tag or attribute name, or a value.
+struct Token {
+    const char* p;
+    size_t n;
+};
+
+// Compares a name with an upper-case table name, folding ASCII letters only:
+// bytes above 127 have no case here, whatever the process locale says. A name
+// too long for the name storage equals nothing.
+bool NameIs(Token name, const char* pszUpper)
+{
+    if (name.n >= kNameStorage || std::strlen(pszUpper) != name.n) return false;
+    for (size_t i = 0; i < name.n; ++i) {
+        char c = name.p[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != pszUpper[i]) return false;
+    }
+    return true;
+}
+
+const TagAttribute* FindTag(Token tagName)
 {
     for (const TagAttribute& entry : kReferenceTags) {
-        if (upperName == entry.pszTag) return &entry;
+        if (NameIs(tagName, entry.pszTag)) return &entry;
     }
     return nullptr;
 }
@@ -70,70 +95,74 @@ bool IsNonLocal(const std::string& value)
     return (!value.empty() && value[0] == '/') || value.find("://") != std::string::npos;
 }
 
-// One pass over the input. Every byte read is either appended to the output
-// at once or, for a double-quoted value, appended (possibly rewritten) right
-// after the value has been classified, so the output is the input with only
-// the values replaced.
+// One pass over the input. Bytes the scan moves over count as copied; they
+// reach the output in bulk just before a replaced value and at the end, so
+// the output is the input with only the rewritten values changed, and plain
+// text costs no per-byte appends.
 class HtmlScan {
 public:
     HtmlScan(const char* pText, size_t nLength, std::string& out)
-        : m_pPos(pText), m_pEnd(pText + nLength), m_out(out)
+        : m_pPos(pText), m_pEnd(pText + nLength), m_pCopied(pText), m_out(out)
     {
     }
 
     bool AtEnd() const { return m_pPos == m_pEnd; }
-    unsigned char Current() const { return static_cast<unsigned char>(*m_pPos); }
 
-    // Copies text up to and including the next "<"; false at the end.
-    bool CopyThroughTagOpen()
+    // Moves past the next "<"; false at the end.
+    bool SkipThroughTagOpen()
     {
         const void* pFound = std::memchr(m_pPos, '<', static_cast<size_t>(m_pEnd - m_pPos));
-        const char* pStop = pFound ? static_cast<const char*>(pFound) + 1 : m_pEnd;
-        m_out.append(m_pPos, pStop);
-        m_pPos = pStop;
+        m_pPos = pFound ? static_cast<const char*>(pFound) + 1 : m_pEnd;
         return pFound != nullptr;
     }
 
-    void CopyWhiteSpace()
+    void SkipWhiteSpace()
     {
-        const char* pStart = m_pPos;
         while (m_pPos != m_pEnd && IsWhiteSpace(Current())) ++m_pPos;
-        m_out.append(pStart, m_pPos);
     }
 
-    // Copies a tag or attribute name and returns it upper-cased, or "" when
-    // it is too long for the name storage (so it matches no table entry).
-    std::string CopyName()
+    // A tag or attribute name: up to a delimiter or ">".
+    Token ReadName()
     {
         const char* pStart = m_pPos;
         while (m_pPos != m_pEnd && !EndsName(Current())) ++m_pPos;
-        m_out.append(pStart, m_pPos);
-        size_t nLength = static_cast<size_t>(m_pPos - pStart);
-        return nLength < kNameStorage ? UpperCase(pStart, nLength) : std::string();
+        return Token{pStart, static_cast<size_t>(m_pPos - pStart)};
     }
 
-    // Copies `c` when it is the current byte.
-    bool CopyIf(char c)
+    // Moves past `c` when it is the current byte.
+    bool SkipIf(char c)
     {
         if (AtEnd() || *m_pPos != c) return false;
-        m_out.push_back(c);
         ++m_pPos;
         return true;
     }
 
-    // Reads the value up to the next double quote (or the end), leaving the
-    // closing quote as the current byte. Nothing is copied.
-    void ReadValue(const char*& pBegin, const char*& pEnd)
+    // The value up to the next double quote (or the end), which is left as
+    // the current byte.
+    Token ReadValue()
     {
         const void* pQuote = std::memchr(m_pPos, '"', static_cast<size_t>(m_pEnd - m_pPos));
-        pBegin = m_pPos;
-        pEnd = pQuote ? static_cast<const char*>(pQuote) : m_pEnd;
-        m_pPos = pEnd;
+        const char* pStart = m_pPos;
+        m_pPos = pQuote ? static_cast<const char*>(pQuote) : m_pEnd;
+        return Token{pStart, static_cast<size_t>(m_pPos - pStart)};
     }
 
+    // Writes `replacement` in place of `value`, which was just read.
+    void Replace(Token value, const std::string& replacement)
+    {
+        m_out.append(m_pCopied, value.p);
+        m_out.append(replacement);
+        m_pCopied = value.p + value.n;
+    }
+
+    void Finish() { m_out.append(m_pCopied, m_pEnd); }
+
 private:
+    unsigned char Current() const { return static_cast<unsigned char>(*m_pPos); }
+
     const char* m_pPos;
     const char* m_pEnd;
+    const char* m_pCopied;  // input before this is in the output
     std::string& m_out;
 };
 
@@ -180,46 +209,37 @@ void CMailPart::GetRelatedParts()
 
         HtmlScan scan(m_pszData.data(), nInput, out);
         // Where a step gives up on a tag it simply returns to the top of the
-        // loop: the text copy there carries on from the current byte, and a
-        // "<" at that byte starts the next tag instead of being swallowed.
-        while (scan.CopyThroughTagOpen()) {
-            scan.CopyWhiteSpace();
-            std::string tagName = scan.CopyName();
-            scan.CopyWhiteSpace();
-            if (scan.AtEnd() || scan.CopyIf('>')) continue;
+        // loop, which carries on from the current byte, so a "<" there starts
+        // the next tag instead of being passed over as text.
+        while (scan.SkipThroughTagOpen()) {
+            scan.SkipWhiteSpace();
+            Token tagName = scan.ReadName();
+            scan.SkipWhiteSpace();
+            if (scan.AtEnd() || scan.SkipIf('>')) continue;
 
             const TagAttribute* pEntry = FindTag(tagName);
             if (!pEntry) continue;
+            if (!NameIs(scan.ReadName(), pEntry->pszAttribute)) continue;
 
-            std::string attributeName = scan.CopyName();
-            if (attributeName != pEntry->pszAttribute) continue;
+            scan.SkipWhiteSpace();
+            if (!scan.SkipIf('=')) continue;
+            scan.SkipWhiteSpace();
+            if (!scan.SkipIf('"')) continue;
 
-            scan.CopyWhiteSpace();
-            if (!scan.CopyIf('=')) continue;
-            scan.CopyWhiteSpace();
-            if (!scan.CopyIf('"')) continue;
-
-            const char* pValue;
-            const char* pValueEnd;
-            scan.ReadValue(pValue, pValueEnd);
-            size_t nValue = static_cast<size_t>(pValueEnd - pValue);
-            if (nValue < kValueStorage) {
-                std::string value(pValue, nValue);
-                Log("GetRelatedParts: Found Tag <%s %s=\"%s\">\n", tagName.c_str(), attributeName.c_str(),
+            // A value too long for the value storage is left as written.
+            Token rawValue = scan.ReadValue();
+            if (rawValue.n < kValueStorage) {
+                std::string value(rawValue.p, rawValue.n);
+                // The names matched the table, so its entries are their upper-case form.
+                Log("GetRelatedParts: Found Tag <%s %s=\"%s\">\n", pEntry->pszTag, pEntry->pszAttribute,
                     value.c_str());
-                CMailPart* pRelated = RelatedPartFor(*this, value);
-                if (pRelated) {
-                    out.append("cid:");
-                    out.append(pRelated->m_szContentId);
-                } else {
-                    out.append(value);
+                if (CMailPart* pRelated = RelatedPartFor(*this, value)) {
+                    scan.Replace(rawValue, "cid:" + pRelated->m_szContentId);
                 }
-            } else {
-                // Longer than the value storage: left as written.
-                out.append(pValue, nValue);
             }
-            scan.CopyIf('"');
+            scan.SkipIf('"');
         }
+        scan.Finish();
     } catch (const std::bad_alloc&) {
         // The part keeps its old text; the related parts made so far stay in
         // its list and go with the session.

@@ -42,9 +42,8 @@ protected:
         fs::create_directory("images");
         fs::create_directory("folder");
         fs::create_directory(kLongFolder);
-        for (const std::string& name :
-             {"pic.gif", "back.jpg", "page.htm", "Applet.class", "movie.swf", "sound.wav", "images/pic.gif",
-              "images\\pic.gif", kPath299.c_str(), kPath300.c_str()}) {
+        for (const char* name : {"pic.gif", "back.jpg", "page.htm", "Applet.class", "movie.swf", "sound.wav",
+                                 "images/pic.gif", "images\\pic.gif", kPath299.c_str(), kPath300.c_str()}) {
             std::ofstream(name) << "x";
         }
     }
@@ -152,6 +151,13 @@ TEST_F(HtmlScanTest, RewritesReferencesToReadableLocalFiles)
         Scan(c.html);
         EXPECT_EQ(MaskedText(), c.expected);
         EXPECT_EQ(Related().size(), c.nParts);
+    }
+    // Each delimiter ends a name, so a tag glued to it is still seen.
+    for (char delimiter : std::string(" =\"'\t\r\n#()")) {
+        const std::string html = std::string("<p") + delimiter + R"(<img src="pic.gif">)";
+        SCOPED_TRACE(html);
+        Scan(html);
+        EXPECT_EQ(MaskedText(), std::string("<p") + delimiter + R"(<img src="cid:{0}">)");
     }
 }
 
