@@ -73,10 +73,8 @@ std::string MakePage(int nReferences, int nExistingEvery)
     return page;
 }
 
-void ScanPage(benchmark::State& state, int nReferences, int nExistingEvery)
+void ScanPage(benchmark::State& state, const std::string& page)
 {
-    ScratchFolder folder;
-    const std::string page = MakePage(nReferences, nExistingEvery);
     CMailUtil session;
     size_t nRelated = 0;
     for (auto _ : state) {
@@ -102,20 +100,43 @@ void ScanPage(benchmark::State& state, int nReferences, int nExistingEvery)
 
 void BM_TenThousandReferencesMostlyMissing(benchmark::State& state)
 {
-    ScanPage(state, kReferences, 10);
+    ScratchFolder folder;
+    ScanPage(state, MakePage(kReferences, 10));
 }
+
 void BM_TenThousandReferencesAllExisting(benchmark::State& state)
 {
-    ScanPage(state, kReferences, 1);
+    ScratchFolder folder;
+    ScanPage(state, MakePage(kReferences, 1));
 }
+
 void BM_NoReferences(benchmark::State& state)
 {
-    ScanPage(state, 0, 1);
+    ScratchFolder folder;
+    ScanPage(state, MakePage(0, 1));
+}
+
+// The worst case for part reuse: every reference names a file of its own, so
+// the page gets 10,000 related parts and each lookup walks a long list.
+void BM_TenThousandDistinctFiles(benchmark::State& state)
+{
+    ScratchFolder folder;
+    std::string page;
+    page.reserve(kPageBytes + 4096);
+    char name[32];
+    for (int i = 0; i < kReferences; ++i) {
+        std::snprintf(name, sizeof name, "file%d.gif", i);
+        std::ofstream(name) << "x";
+        page.append("<img src=\"").append(name).append("\">\n");
+    }
+    while (page.size() + 16 < kPageBytes) page += "<p>padding</p>\n";
+    ScanPage(state, page);
 }
 
 BENCHMARK(BM_TenThousandReferencesMostlyMissing)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TenThousandReferencesAllExisting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NoReferences)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TenThousandDistinctFiles)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

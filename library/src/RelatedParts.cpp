@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_map>
 
 #include "Diagnostics.h"
 #include "MailPart.h"
@@ -166,35 +167,53 @@ private:
     std::string& m_out;
 };
 
-// The related part that stands for `value`, made on first use; null when
-// the reference is not to a readable local file.
-CMailPart* RelatedPartFor(CMailPart& owner, const std::string& value)
-{
-    if (IsNonLocal(value)) {
-        Log("GetRelatedParts: Target not local!\n");
-        return nullptr;
+// The related parts of one HTML part by file name. A reference reuses the
+// first part in list order whose file name equals it byte for byte; keeping
+// only the first part per name gives that answer without walking the list
+// for every reference.
+class RelatedPartIndex {
+public:
+    explicit RelatedPartIndex(CMailPart& owner) : m_owner(owner)
+    {
+        for (CMailPart* pPart = owner.m_pFirstRelated; pPart; pPart = pPart->m_pNext) Add(pPart);
     }
-    if (!platform::FileIsReadable(value.c_str())) {
-        Log("GetRelatedParts: File \"%s\" does not exist!\n", value.c_str());
-        return nullptr;
-    }
-    // A linear walk: a page refers to few distinct files, and the list order
-    // decides which part wins when file names repeat.
-    for (CMailPart* pPart = owner.m_pFirstRelated; pPart; pPart = pPart->m_pNext) {
-        if (pPart->m_szFileName == value) {
-            Log("GetRelatedParts: Use old part for \"%s\"\n", value.c_str());
-            return pPart;
+
+    // The related part that stands for `value`, made on first use; null when
+    // the reference is not to a readable local file.
+    CMailPart* PartFor(const std::string& value)
+    {
+        if (IsNonLocal(value)) {
+            Log("GetRelatedParts: Target not local!\n");
+            return nullptr;
         }
+        if (!platform::FileIsReadable(value.c_str())) {
+            Log("GetRelatedParts: File \"%s\" does not exist!\n", value.c_str());
+            return nullptr;
+        }
+        auto found = m_partOfFileName.find(value);
+        if (found != m_partOfFileName.end()) {
+            Log("GetRelatedParts: Use old part for \"%s\"\n", value.c_str());
+            return found->second;
+        }
+        Log("GetRelatedParts: Create NEW part for \"%s\"\n", value.c_str());
+        // The constructor links the part into the owner's related list, which
+        // owns it from then on.
+        CMailPart* pPart = new CMailPart(m_owner.m_pSession, &m_owner);
+        pPart->Create(value.c_str(), PART_ATTACHMENT, 0);
+        Log("GetRelatedParts: Create related part for  \"%s\" CID:%s!\n", value.c_str(),
+            pPart->m_szContentId.c_str());
+        // Its file name is the text after the last backslash, which need not
+        // be the reference itself.
+        Add(pPart);
+        return pPart;
     }
-    Log("GetRelatedParts: Create NEW part for \"%s\"\n", value.c_str());
-    // The constructor links the part into this part's related list, which
-    // owns it from then on.
-    CMailPart* pPart = new CMailPart(owner.m_pSession, &owner);
-    pPart->Create(value.c_str(), PART_ATTACHMENT, 0);
-    Log("GetRelatedParts: Create related part for  \"%s\" CID:%s!\n", value.c_str(),
-        pPart->m_szContentId.c_str());
-    return pPart;
-}
+
+private:
+    void Add(CMailPart* pPart) { m_partOfFileName.emplace(pPart->m_szFileName, pPart); }
+
+    CMailPart& m_owner;
+    std::unordered_map<std::string, CMailPart*> m_partOfFileName;
+};
 
 }  // namespace
 
@@ -207,6 +226,7 @@ void CMailPart::GetRelatedParts()
         out.reserve(nInput + kSpareOutput);
         Log("GetRelatedParts: Begin HTML parsing\n");
 
+        RelatedPartIndex related(*this);
         HtmlScan scan(m_pszData.data(), nInput, out);
         // Where a step gives up on a tag it simply returns to the top of the
         // loop, which carries on from the current byte, so a "<" there starts
@@ -233,7 +253,7 @@ void CMailPart::GetRelatedParts()
                 // The names matched the table, so its entries are their upper-case form.
                 Log("GetRelatedParts: Found Tag <%s %s=\"%s\">\n", pEntry->pszTag, pEntry->pszAttribute,
                     value.c_str());
-                if (CMailPart* pRelated = RelatedPartFor(*this, value)) {
+                if (CMailPart* pRelated = related.PartFor(value)) {
                     scan.Replace(rawValue, "cid:" + pRelated->m_szContentId);
                 }
             }
