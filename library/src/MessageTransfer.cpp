@@ -43,7 +43,7 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
     // inside one read; the wire buffer is written once it passes kWriteSize.
     std::unique_ptr<char[]> pChunk(new char[kWriteSize]);
     std::string wire;
-    wire.reserve(kWriteSize + kWriteSize / 2 + sizeof kEndOfMessage);
+    wire.reserve(2 * kWriteSize + kWriteSize / 2);
     CTransferFilter filter;
     int64_t nPosition = 0;
     for (;;) {
@@ -51,6 +51,12 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
         if (nRead == 0) {
             if (std::ferror(pFile)) return kReadFailed;
             break;
+        }
+        // Written only once more bytes are known to follow, so that the last
+        // write always carries the end of the message with it.
+        if (wire.size() >= kWriteSize) {
+            m_writer(wire.data(), wire.size());
+            wire.clear();
         }
         for (size_t nOffset = 0; nOffset < nRead;) {
             size_t nTake =
@@ -62,10 +68,6 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
                 Report(nPosition + 1);
                 if (*m_hooks.pbUserCancel == 1) return kCancelled;
             }
-        }
-        if (wire.size() >= kWriteSize) {
-            m_writer(wire.data(), wire.size());
-            wire.clear();
         }
     }
     wire.append(kEndOfMessage, sizeof kEndOfMessage - 1);

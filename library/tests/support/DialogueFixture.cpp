@@ -1,0 +1,136 @@
+#include "support/DialogueFixture.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "Diagnostics.h"
+#include "Globals.h"
+#include "platform/Platform.h"
+
+namespace dialoguetest {
+
+namespace {
+
+std::string MakeFolder(const char* pattern)
+{
+    std::string path = (std::filesystem::temp_directory_path() / pattern).string();
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) return "";
+    return buffer.data();
+}
+
+// Shows the message between the start command's reply and its end as
+// <message>, so that command sequences read as they are written.
+std::string CommandsOf(const std::string& wire, std::string* pMessage)
+{
+    for (const char* start : {"DATA\r\n", "POST\r\n"}) {
+        size_t begin = wire.find(start);
+        if (begin == std::string::npos) continue;
+        begin += std::strlen(start);
+        if (begin == wire.size()) return wire;
+        size_t end = wire.rfind("\r\n.\r\n");
+        if (end == std::string::npos || end < begin) end = wire.size();
+        *pMessage = wire.substr(begin, end - begin);
+        return wire.substr(0, begin) + "<message>" + wire.substr(end);
+    }
+    return wire;
+}
+
+}  // namespace
+
+void FillSimpleMail(CSMTPEmail& session)
+{
+    session.SetSubject("Greetings");
+    session.SetFrom("\"Ann Example\" <ann@example.com>");
+    session.AddTo("Bob", "bob@example.org");
+    session.AddPart("Hello Bob,\r\nthis is a test.\r\n", 6);
+}
+
+void DialogueTest::SetUp()
+{
+    ResetLibraryStateForTesting();
+    std::strcpy(g_szLocalHost, "client.test");
+    platform::g_socketFaultsForTesting = {};
+    static const platform::FixedClock clock{4242, 1796560000, 123456};
+    platform::SetFixedClockForTesting(&clock);
+    m_tempFolder = MakeFolder("quillnet-dialogue-tmp-XXXXXX");
+    m_workFolder = MakeFolder("quillnet-dialogue-work-XXXXXX");
+    ASSERT_FALSE(m_tempFolder.empty());
+    ASSERT_FALSE(m_workFolder.empty());
+    ::setenv("MAIL_TEMP", m_tempFolder.c_str(), 1);
+    ::unsetenv("QUILLNET_TIMEOUT");
+    ASSERT_TRUE(OpenDebugFile((m_workFolder + "/debug.log").c_str()));
+    g_bVerbose = 1;
+}
+
+void DialogueTest::TearDown()
+{
+    ResetDiagnosticStreamForTesting();
+    ResetLibraryStateForTesting();
+    platform::g_socketFaultsForTesting = {};
+    platform::SetFixedClockForTesting(nullptr);
+    ::unsetenv("MAIL_TEMP");
+    ::unsetenv("QUILLNET_TIMEOUT");
+    std::filesystem::remove_all(m_tempFolder);
+    std::filesystem::remove_all(m_workFolder);
+}
+
+SessionResult DialogueTest::Deliver(const std::string& host, ScriptedServer* server,
+                                    const std::function<void(CSMTPEmail&)>& fill)
+{
+    SessionResult outcome;
+    std::vector<char> errorReply(500, '\0');
+    {
+        CSMTPEmail session;
+        session.m_pszErrorReply = errorReply.data();
+        fill(session);
+        std::snprintf(session.m_bNewsMode ? g_szNewsHost : g_szMailHost, sizeof g_szMailHost, "%s",
+                      host.c_str());
+        size_t logBefore = Log().size();
+        outcome.result = session.Send();
+        outcome.log = Log().substr(logBefore);
+    }
+    if (server) outcome.wire = server->Received();
+    outcome.commands = CommandsOf(outcome.wire, &outcome.message);
+    outcome.errorReply = errorReply.data();
+    return outcome;
+}
+
+std::string DialogueTest::Log() const
+{
+    std::ifstream in(m_workFolder + "/debug.log", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool DialogueTest::TempFolderIsEmpty() const
+{
+    return std::filesystem::is_empty(m_tempFolder);
+}
+
+int ClosedPort()
+{
+    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+}  // namespace dialoguetest

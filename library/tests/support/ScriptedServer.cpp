@@ -1,0 +1,197 @@
+#include "support/ScriptedServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace dialoguetest {
+
+namespace {
+
+// No test waits on a client longer than this; a hung client fails the test
+// instead of hanging the run.
+constexpr int kPatienceMs = 20000;
+
+}  // namespace
+
+ScriptStep ReadLine()
+{
+    return {ScriptStep::kReadLine, {}, 0};
+}
+ScriptStep ReadData()
+{
+    return {ScriptStep::kReadData, {}, 0};
+}
+ScriptStep Reply(std::string text)
+{
+    return {ScriptStep::kSend, {std::move(text)}, 0};
+}
+ScriptStep ReplyInPieces(std::vector<std::string> pieces, int pauseMs)
+{
+    return {ScriptStep::kSend, std::move(pieces), pauseMs};
+}
+ScriptStep Close()
+{
+    return {ScriptStep::kClose, {}, 0};
+}
+ScriptStep Reset()
+{
+    return {ScriptStep::kReset, {}, 0};
+}
+ScriptStep StopReading()
+{
+    return {ScriptStep::kStopReading, {}, 0};
+}
+
+std::vector<ScriptStep> SmtpUpToData(int recipients)
+{
+    std::vector<ScriptStep> script = {Reply("220 scripted ready\r\n"), ReadLine(), Reply("250 hello\r\n"),
+                                      ReadLine(), Reply("250 sender ok\r\n")};
+    for (int i = 0; i < recipients; ++i) {
+        script.push_back(ReadLine());
+        script.push_back(Reply("250 recipient ok\r\n"));
+    }
+    script.push_back(ReadLine());
+    script.push_back(Reply("354 go ahead\r\n"));
+    return script;
+}
+
+ScriptedServer::ScriptedServer(std::vector<ScriptStep> script, int receiveBuffer)
+    : m_script(std::move(script))
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listener < 0) throw std::runtime_error("scripted server: no socket");
+    if (receiveBuffer > 0)
+        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listener, 1) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("scripted server: cannot listen");
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
+}
+
+ScriptedServer::~ScriptedServer()
+{
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_connection >= 0) ::close(m_connection);
+    if (m_listener >= 0) ::close(m_listener);
+}
+
+std::string ScriptedServer::HostSetting() const
+{
+    return "127.0.0.1:" + std::to_string(m_port);
+}
+
+std::string ScriptedServer::Received()
+{
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    return m_received;
+}
+
+bool ScriptedServer::ScriptCompleted()
+{
+    if (m_thread.joinable()) m_thread.join();
+    return m_completed;
+}
+
+bool ScriptedServer::ReadSome()
+{
+    pollfd entry{m_connection, POLLIN, 0};
+    if (::poll(&entry, 1, kPatienceMs) <= 0) return false;
+    char buffer[65536];
+    ssize_t received = ::recv(m_connection, buffer, sizeof buffer, 0);
+    if (received <= 0) return false;
+    m_received.append(buffer, static_cast<size_t>(received));
+    return true;
+}
+
+bool ScriptedServer::ReadUntil(const std::string& marker)
+{
+    for (;;) {
+        size_t found = m_received.find(marker, m_consumed);
+        if (found != std::string::npos) {
+            m_consumed = found + marker.size();
+            return true;
+        }
+        if (!ReadSome()) return false;
+    }
+}
+
+void ScriptedServer::Drain()
+{
+    while (ReadSome()) {
+    }
+}
+
+void ScriptedServer::Run()
+{
+    // A client that never connects (a failure before the connection) ends
+    // the wait as soon as the test asks for the result.
+    bool ready = false;
+    for (int waited = 0; waited < kPatienceMs && !ready && !m_stop; waited += 50) {
+        pollfd entry{m_listener, POLLIN, 0};
+        ready = ::poll(&entry, 1, 50) > 0;
+    }
+    if (!ready) return;
+    m_connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (m_connection < 0) return;
+
+    for (const ScriptStep& step : m_script) {
+        switch (step.kind) {
+            case ScriptStep::kReadLine:
+                if (!ReadUntil("\r\n")) return;
+                break;
+            case ScriptStep::kReadData:
+                if (!ReadUntil("\r\n.\r\n")) return;
+                break;
+            case ScriptStep::kSend:
+                for (size_t i = 0; i < step.pieces.size(); ++i) {
+                    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+                    const std::string& piece = step.pieces[i];
+                    if (::send(m_connection, piece.data(), piece.size(), MSG_NOSIGNAL) !=
+                        static_cast<ssize_t>(piece.size()))
+                        return;
+                }
+                break;
+            case ScriptStep::kClose:
+                ::close(m_connection);
+                m_connection = -1;
+                m_completed = true;
+                return;
+            case ScriptStep::kReset: {
+                linger abort{1, 0};
+                ::setsockopt(m_connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                ::close(m_connection);
+                m_connection = -1;
+                m_completed = true;
+                return;
+            }
+            case ScriptStep::kStopReading:
+                // Waits without reading until the client gives up and closes, or
+                // the test has its result (a client that stops sending while
+                // its data is unread never gets its close through).
+                m_completed = true;
+                for (int waited = 0; waited < kPatienceMs && !m_stop; waited += 50) {
+                    pollfd peer{m_connection, POLLRDHUP, 0};
+                    if (::poll(&peer, 1, 50) > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR))) return;
+                }
+                return;
+        }
+    }
+    m_completed = true;
+    Drain();
+}
+
+}  // namespace dialoguetest

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A mail or news server that follows a script, for checking the library's
+// side of a dialogue byte for byte. It listens on 127.0.0.1 on an ephemeral
+// port, takes one connection, runs its steps in a thread of its own and
+// records every byte the client sends until the client closes.
+namespace dialoguetest {
+
+struct ScriptStep {
+    enum Kind {
+        kReadLine,    // read through the next CR LF
+        kReadData,    // read through the next "\r\n.\r\n"
+        kSend,        // send `pieces`, pausing `pauseMs` between them
+        kClose,       // close the connection
+        kReset,       // close the connection with a reset
+        kStopReading  // neither read nor answer any more (a silent server)
+    };
+    Kind kind;
+    std::vector<std::string> pieces;
+    int pauseMs = 0;
+};
+
+ScriptStep ReadLine();
+ScriptStep ReadData();
+ScriptStep Reply(std::string text);
+ScriptStep ReplyInPieces(std::vector<std::string> pieces, int pauseMs = 50);
+ScriptStep Close();
+ScriptStep Reset();
+ScriptStep StopReading();
+
+// The usual script of a mail server up to (not including) the reply to the
+// end of the data: greeting, HELO, MAIL, `recipients` RCPT, DATA.
+std::vector<ScriptStep> SmtpUpToData(int recipients);
+
+class ScriptedServer {
+public:
+    // `receiveBuffer` > 0 shrinks the server's receive buffer, so a client
+    // that sends more than it reads soon has to wait.
+    explicit ScriptedServer(std::vector<ScriptStep> script, int receiveBuffer = 0);
+    ~ScriptedServer();
+
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    int Port() const { return m_port; }
+    std::string HostSetting() const;  // "127.0.0.1:<port>"
+
+    // Waits for the server to finish (the client closed, or the script
+    // closed) and returns every byte received.
+    std::string Received();
+
+    // True when every step ran as written (no step met a closed connection).
+    bool ScriptCompleted();
+
+private:
+    void Run();
+    bool ReadUntil(const std::string& marker);
+    bool ReadSome();
+    void Drain();
+
+    std::vector<ScriptStep> m_script;
+    int m_listener = -1;
+    int m_connection = -1;
+    int m_port = 0;
+    std::string m_received;
+    size_t m_consumed = 0;
+    bool m_completed = false;
+    std::atomic<bool> m_stop{false};  // the test has its result
+    std::thread m_thread;
+};
+
+}  // namespace dialoguetest
