@@ -41,32 +41,98 @@ inline void EncodeFullGroup(const unsigned char* pGroup, char* pOut)
     std::memcpy(pOut + 2, kPairs[value & 0xFFF].chars, 2);
 }
 
-// Quoted-printable byte classes. Literal bytes are copied as they are (tab,
-// CR, and printable ASCII other than "="); a line feed ends the line; all
-// else is written as "=" and two hex digits.
-enum QpClass : unsigned char { kLiteral = 0, kLineFeed = 1, kEncoded = 2 };
-constexpr std::array<unsigned char, 256> MakeQpClassTable()
+// Bytes p[0..7] as one big-endian number; compilers turn this into a single
+// load and byte swap.
+inline uint64_t LoadBigEndian64(const unsigned char* p)
 {
-    std::array<unsigned char, 256> table{};
-    for (size_t b = 0; b < table.size(); ++b) {
-        if (b == 0x0A)
-            table[b] = kLineFeed;
-        else if (b == 0x09 || b == 0x0D || (b >= 0x20 && b <= 0x7E && b != '='))
-            table[b] = kLiteral;
-        else
-            table[b] = kEncoded;
-    }
-    return table;
+    return (uint64_t{p[0]} << 56) | (uint64_t{p[1]} << 48) | (uint64_t{p[2]} << 40) | (uint64_t{p[3]} << 32) |
+           (uint64_t{p[4]} << 24) | (uint64_t{p[5]} << 16) | (uint64_t{p[6]} << 8) | uint64_t{p[7]};
 }
-constexpr std::array<unsigned char, 256> kQpClass = MakeQpClassTable();
 
-constexpr int kQpMaxColumn = 72;
+// One whole line: 57 source bytes to 76 characters and CR LF. Two groups per
+// step from one 8-byte load; the last load ends at byte 55, inside the line.
+inline void EncodeFullLine(const unsigned char* pSource, char* pOut)
+{
+    for (int step = 0; step < 9; ++step) {
+        const uint64_t bits = LoadBigEndian64(pSource);
+        std::memcpy(pOut, kPairs[(bits >> 52) & 0xFFF].chars, 2);
+        std::memcpy(pOut + 2, kPairs[(bits >> 40) & 0xFFF].chars, 2);
+        std::memcpy(pOut + 4, kPairs[(bits >> 28) & 0xFFF].chars, 2);
+        std::memcpy(pOut + 6, kPairs[(bits >> 16) & 0xFFF].chars, 2);
+        pSource += 6;
+        pOut += 8;
+    }
+    EncodeFullGroup(pSource, pOut);
+    pOut[4] = '\r';
+    pOut[5] = '\n';
+}
+
+// What each byte becomes in quoted-printable: itself (tab, CR, printable
+// ASCII other than "="), or "=" and two hex digits. The line feed has a
+// length of 0 and is handled apart. `previous` is what the blank test before
+// a line feed sees afterwards: the byte itself, or kNotBlank for an escape.
+struct alignas(8) QpCode {
+    char chars[4];  // padded so that every byte is copied with one 4-byte store
+    unsigned char length;
+    unsigned char previous;
+};
+
 // Stands for "an ordinary letter" as the byte before a line feed: an encoded
 // byte's three characters end in a hex digit, never in a blank.
 constexpr unsigned char kNotBlank = 0xFF;
-// The most one quoted-printable step can add: a run of 73 literal bytes and a
-// soft break, or one encoded byte and a soft break.
-constexpr size_t kQpMaxStepOutput = (kQpMaxColumn + 1) + 3;
+
+constexpr std::array<QpCode, 256> MakeQpCodeTable()
+{
+    std::array<QpCode, 256> table{};
+    for (size_t b = 0; b < table.size(); ++b) {
+        QpCode& code = table[b];
+        if (b == 0x0A) {
+            code.length = 0;
+        } else if (b == 0x09 || b == 0x0D || (b >= 0x20 && b <= 0x7E && b != '=')) {
+            code.chars[0] = static_cast<char>(b);
+            code.length = 1;
+            code.previous = static_cast<unsigned char>(b);
+        } else {
+            code.chars[0] = '=';
+            code.chars[1] = kHexDigits[b >> 4];
+            code.chars[2] = kHexDigits[b & 15];
+            code.length = 3;
+            code.previous = kNotBlank;
+        }
+    }
+    return table;
+}
+constexpr std::array<QpCode, 256> kQpCodes = MakeQpCodeTable();
+
+constexpr int kQpMaxColumn = 72;
+
+// True when all eight bytes of `word` are printable ASCII other than "=":
+// the common run of plain text, copied eight bytes at a time. Each test sets
+// a byte's high bit exactly when some byte of the word fails it.
+inline bool AllPlainPrintable(uint64_t word)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = kOnes * 0x80;
+    const uint64_t below = (word - kOnes * 0x20) & ~word;          // a byte under 0x20
+    const uint64_t above = (word + kOnes * (0x7F - 0x7E)) | word;  // a byte over 0x7E
+    const uint64_t equals = word ^ (kOnes * '=');
+    const uint64_t isEquals = (equals - kOnes) & ~equals;  // a byte that was "="
+    return ((below | above | isEquals) & kHighBits) == 0;
+}
+
+// The most one quoted-printable step can add: eight bytes, each escaped and
+// written with a 4-byte store, and the line breaks between them.
+constexpr size_t kQpMaxStepOutput = 8 * (4 + 3);
+
+// "=" CR LF: the soft line break, after which the line starts anew.
+inline void SoftBreakAt(char*& pOut, int& column, unsigned char& previous)
+{
+    *pOut++ = '=';
+    *pOut++ = '\r';
+    *pOut++ = '\n';
+    column = 0;
+    previous = '\n';
+}
 
 // Source chunk for the file forms: a whole number of base64 lines, so the
 // encoder takes its whole-line path on every chunk but the last.
@@ -127,14 +193,8 @@ void Base64Encoder::Write(const unsigned char* pData, size_t nLength)
     }
     while (nLength >= kBase64LineSource) {
         if (kOutputBufferSize - m_nBuffered < kBase64LineOutput) Flush();
-        char* pOut = m_pBuffer.get() + m_nBuffered;
-        for (size_t group = 0; group < kBase64LineSource / 3; ++group) {
-            EncodeFullGroup(pData, pOut);
-            pData += 3;
-            pOut += 4;
-        }
-        pOut[0] = '\r';
-        pOut[1] = '\n';
+        EncodeFullLine(pData, m_pBuffer.get() + m_nBuffered);
+        pData += kBase64LineSource;
         m_nBuffered += kBase64LineOutput;
         nLength -= kBase64LineSource;
     }
@@ -188,72 +248,68 @@ void QuotedPrintableEncoder::Flush()
     }
 }
 
-void QuotedPrintableEncoder::SoftBreak()
-{
-    char* pOut = m_pBuffer.get() + m_nBuffered;
-    pOut[0] = '=';
-    pOut[1] = '\r';
-    pOut[2] = '\n';
-    m_nBuffered += 3;
-    m_nColumn = 0;
-    m_previous = '\n';
-}
-
 void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
 {
     if (nLength == 0) return;
     if (!m_pBuffer) m_pBuffer.reset(new char[kOutputBufferSize]);
 
+    // State lives in locals here: stores through the char output pointer may
+    // alias the members, which would force a reload after every byte.
+    char* const pBuffer = m_pBuffer.get();
+    char* const pFlushAt = pBuffer + kOutputBufferSize - kQpMaxStepOutput;
+    char* pOut = pBuffer + m_nBuffered;
+    int column = m_nColumn;
+    unsigned char previous = m_previous;
     const unsigned char* const pEnd = pData + nLength;
-    while (pData < pEnd) {
-        if (kOutputBufferSize - m_nBuffered < kQpMaxStepOutput) Flush();
-        char* pOut = m_pBuffer.get() + m_nBuffered;
-        const unsigned char byte = *pData;
 
-        switch (kQpClass[byte]) {
-            case kLiteral: {
-                // The column is at most 72 here, so the run may take the line up
-                // to column 73, which is where the soft break goes.
-                const size_t nRoom = static_cast<size_t>(kQpMaxColumn + 1 - m_nColumn);
-                const unsigned char* pLimit =
-                    static_cast<size_t>(pEnd - pData) < nRoom ? pEnd : pData + nRoom;
-                const unsigned char* pRunEnd = pData + 1;
-                while (pRunEnd < pLimit && kQpClass[*pRunEnd] == kLiteral) ++pRunEnd;
-                const size_t nRun = static_cast<size_t>(pRunEnd - pData);
-                std::memcpy(pOut, pData, nRun);
-                m_nBuffered += nRun;
-                m_nColumn += static_cast<int>(nRun);
-                m_previous = pRunEnd[-1];
-                pData = pRunEnd;
-                if (m_nColumn > kQpMaxColumn) SoftBreak();
-                break;
+    while (pData < pEnd) {
+        if (pOut > pFlushAt) {
+            fwrite(pBuffer, 1, static_cast<size_t>(pOut - pBuffer), m_pOut);
+            pOut = pBuffer;
+        }
+        // Plain text goes eight bytes at a time while they fit on the line;
+        // eight bytes that are not all plain go byte by byte before the next
+        // try, so text with many escapes does not pay for a failed test per byte.
+        const unsigned char* pStepEnd = pData + 1;
+        if (column <= kQpMaxColumn + 1 - 8 && pEnd - pData >= 8) {
+            uint64_t word;
+            std::memcpy(&word, pData, 8);
+            if (AllPlainPrintable(word)) {
+                std::memcpy(pOut, &word, 8);
+                pOut += 8;
+                column += 8;
+                previous = pData[7];
+                pData += 8;
+                if (column > kQpMaxColumn) SoftBreakAt(pOut, column, previous);
+                continue;
             }
-            case kLineFeed:
+            pStepEnd = pData + 8;
+        }
+        while (pData < pStepEnd) {
+            const QpCode& code = kQpCodes[*pData++];
+            if (code.length == 0) {
                 // A blank right before a line end would be lost in transport;
                 // a bare-LF soft break protects it.
-                if (m_previous == ' ' || m_previous == '\t') {
+                if (previous == ' ' || previous == '\t') {
                     *pOut++ = '=';
                     *pOut++ = '\n';
-                    m_nBuffered += 2;
                 }
-                *pOut = '\n';
-                m_nBuffered += 1;
-                m_nColumn = 0;
-                m_previous = '\n';
-                ++pData;
-                break;
-            default:
-                pOut[0] = '=';
-                pOut[1] = kHexDigits[byte >> 4];
-                pOut[2] = kHexDigits[byte & 15];
-                m_nBuffered += 3;
-                m_nColumn += 3;
-                m_previous = kNotBlank;
-                ++pData;
-                if (m_nColumn > kQpMaxColumn) SoftBreak();
-                break;
+                *pOut++ = '\n';
+                column = 0;
+                previous = '\n';
+                continue;
+            }
+            std::memcpy(pOut, code.chars, 4);
+            pOut += code.length;
+            column += code.length;
+            previous = code.previous;
+            if (column > kQpMaxColumn) SoftBreakAt(pOut, column, previous);
         }
     }
+
+    m_nBuffered = static_cast<size_t>(pOut - pBuffer);
+    m_nColumn = column;
+    m_previous = previous;
 }
 
 void QuotedPrintableEncoder::Finish()
@@ -261,7 +317,9 @@ void QuotedPrintableEncoder::Finish()
     if (m_nColumn != 0) {
         if (!m_pBuffer) m_pBuffer.reset(new char[kOutputBufferSize]);
         if (kOutputBufferSize - m_nBuffered < 3) Flush();
-        SoftBreak();
+        char* pOut = m_pBuffer.get() + m_nBuffered;
+        SoftBreakAt(pOut, m_nColumn, m_previous);
+        m_nBuffered = static_cast<size_t>(pOut - m_pBuffer.get());
     }
     Flush();
     m_previous = kNotBlank;

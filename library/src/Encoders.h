@@ -41,7 +41,6 @@ public:
     void Finish();  // ends an unfinished line with a soft break
 
 private:
-    void SoftBreak();
     void Flush();
 
     FILE* m_pOut;
