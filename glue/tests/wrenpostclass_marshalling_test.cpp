@@ -101,19 +101,19 @@ TEST_F(GlueMarshalling, FillsEveryJobFieldFromTheObject)
                                       "/tmp/debug.log"};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(call.texts[i], expected[i]) << "text field " << i;
     // Texts are read in place from the object's buffers.
-    EXPECT_EQ(call.job.SUBJECT, mail.SUBJECT);
-    EXPECT_EQ(call.job.PRIORITY, 1);
-    EXPECT_EQ(call.job.SERVERMODE, 2);
-    EXPECT_EQ(call.job.OEMTOANSI, 1);
-    EXPECT_EQ(call.job.MESSAGETYPE, PART_HTML);
-    EXPECT_EQ(call.job.MESSAGETEXTHANDLE, mail.MESSAGETEXTHANDLE);
+    EXPECT_EQ(field(call.job.SUBJECT), mail.SUBJECT);
+    EXPECT_EQ(field(call.job.PRIORITY), 1);
+    EXPECT_EQ(field(call.job.SERVERMODE), 2);
+    EXPECT_EQ(field(call.job.OEMTOANSI), 1);
+    EXPECT_EQ(field(call.job.MESSAGETYPE), PART_HTML);
+    EXPECT_EQ(field(call.job.MESSAGETEXTHANDLE), mail.MESSAGETEXTHANDLE);
     EXPECT_EQ(std::string(call.messageBlock.data()), "Body");
-    EXPECT_EQ(call.job.MESSAGETEXT, nullptr);
-    EXPECT_EQ(call.job.WRENPOSTCALLBACK, nullptr);
-    EXPECT_EQ(call.job.BYTESPROCESSED, &mail.BYTESPROCESSED);
-    EXPECT_EQ(call.job.BYTESTOTAL, &mail.BYTESTOTAL);
-    EXPECT_EQ(call.job.USERCANCEL, &mail.USERCANCEL);
-    EXPECT_EQ(call.job.SERVERERRORMESSAGE, mail.SERVERERRORMESSAGE);
+    EXPECT_EQ(field(call.job.MESSAGETEXT), nullptr);
+    EXPECT_EQ(field(call.job.WRENPOSTCALLBACK), nullptr);
+    EXPECT_EQ(field(call.job.BYTESPROCESSED), &mail.BYTESPROCESSED);
+    EXPECT_EQ(field(call.job.BYTESTOTAL), &mail.BYTESTOTAL);
+    EXPECT_EQ(field(call.job.USERCANCEL), &mail.USERCANCEL);
+    EXPECT_EQ(field(call.job.SERVERERRORMESSAGE), mail.SERVERERRORMESSAGE);
 }
 
 TEST_F(GlueMarshalling, ListsTravelAsRecordsInAddingOrder)
@@ -139,7 +139,7 @@ TEST_F(GlueMarshalling, ListsTravelAsRecordsInAddingOrder)
     }
     ASSERT_EQ(call.cc.size(), 1u);
     EXPECT_STREQ(call.cc[0].EMAIL, "cc@example.com");
-    EXPECT_EQ(call.job.BCCADR, nullptr) << "an empty list gives no block";
+    EXPECT_EQ(field(call.job.BCCADR), nullptr) << "an empty list gives no block";
     ASSERT_EQ(call.attachments.size(), 2u);
     EXPECT_STREQ(call.attachments[0].FILENAME, "/tmp/a.pdf");
     EXPECT_EQ(call.attachments[0].FILETYPE, PART_ATTACHMENT);
@@ -201,9 +201,9 @@ TEST_F(GlueMarshalling, MessageTextReferenceTravelsOnlyWhenAvailable)
     mail.MESSAGETEXTAVAIL = 1;
     mail.SENDIT();
     ASSERT_EQ(fake().calls.size(), 2u);
-    EXPECT_EQ(fake().calls[0].job.MESSAGETEXT, nullptr);
-    EXPECT_EQ(fake().calls[1].job.MESSAGETEXT, body);
-    EXPECT_EQ(fake().calls[1].job.MESSAGETEXTHANDLE, nullptr);
+    EXPECT_EQ(field(fake().calls[0].job.MESSAGETEXT), nullptr);
+    EXPECT_EQ(field(fake().calls[1].job.MESSAGETEXT), body);
+    EXPECT_EQ(field(fake().calls[1].job.MESSAGETEXTHANDLE), nullptr);
 }
 
 TEST_F(GlueMarshalling, CopyFailuresAreShownAndTheListTravelsAsZero)
@@ -229,8 +229,8 @@ TEST_F(GlueMarshalling, CopyFailuresAreShownAndTheListTravelsAsZero)
 
         mail.SENDIT();
         ASSERT_EQ(fake().calls.size(), 1u);
-        EXPECT_EQ(fake().calls[0].job.TOADR, nullptr);
-        EXPECT_EQ(fake().calls[0].job.ATTACHMENTS, nullptr);
+        EXPECT_EQ(field(fake().calls[0].job.TOADR), nullptr);
+        EXPECT_EQ(field(fake().calls[0].job.ATTACHMENTS), nullptr);
         auto boxes = host.boxes();
         ASSERT_EQ(boxes.size(), boxesBefore + 2) << "one box per list that failed";
         EXPECT_EQ(boxes.back().text, c.message);

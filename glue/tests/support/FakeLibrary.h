@@ -12,6 +12,14 @@
 
 namespace quillnet {
 
+// The job block is packed: read its fields by value, never bind a reference
+// to them (gtest's macros would), or the read is misaligned.
+template <typename T>
+T field(T value)
+{
+    return value;
+}
+
 struct FakeLibraryCall {
     WRENPOSTDATA job;
     std::string texts[10];  // MAILHOST .. DEBUGFILE as read through the job
