@@ -120,16 +120,6 @@ TEST_F(GlueValues, AddsSkipBlankAddressesAndFileNames)
     EXPECT_EQ(static_cast<uint8_t>(mail.ATTACHMENTS[0].FILETYPE), 200);
 }
 
-TEST_F(GlueValues, FreeListsEmptiesEveryList)
-{
-    mail.ADDTO("", "a@example.com");
-    mail.CCADR.push_back(mail.TOADR[0]);
-    mail.BCCADR.push_back(mail.TOADR[0]);
-    mail.ADDATTACHMENT("/tmp/x", PART_ATTACHMENT);
-    mail.FREELISTS();
-    EXPECT_TRUE(mail.TOADR.empty() && mail.CCADR.empty() && mail.BCCADR.empty() && mail.ATTACHMENTS.empty());
-}
-
 TEST_F(GlueValues, CopyStringToMemoryKeepsTheTextsLengthPlusOne)
 {
     struct Case {

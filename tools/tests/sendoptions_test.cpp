@@ -113,12 +113,6 @@ TEST(SendCommandLine, EveryValueReachesItsField)
     EXPECT_TRUE(o.quiet);
 }
 
-TEST(SendCommandLine, ReplyToAndReturnPathTheLaterWins)
-{
-    EXPECT_EQ(parse({"-H", "h", "--return-path", "a@x", "--reply-to", "b@x"}).options.returnPath, "b@x");
-    EXPECT_EQ(parse({"-H", "h", "--reply-to", "b@x", "--return-path", "a@x"}).options.returnPath, "a@x");
-}
-
 TEST(SendCommandLine, NewsPosting)
 {
     ParsedCommandLine parsed = parse({"-H", "news.local", "--news", "local.test", "--news", "local.other",
