@@ -131,6 +131,47 @@ class SlowDataPeer(threading.Thread):
                 return
 
 
+class NntpPeer(threading.Thread):
+    """A scripted news server: records the commands and the posted article."""
+
+    REPLIES = {b"AUTHINFO USER": b"381 Password required", b"AUTHINFO PASS": b"281 Authentication accepted",
+               b"GROUP": b"211 1 1 1 group selected", b"POST": b"340 Send article", b"QUIT": b"205 Bye"}
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.commands = []
+        self.article = b""
+
+    def run(self):
+        conn, _ = self.listener.accept()
+        self.listener.close()
+        conn.settimeout(30)
+        reader = conn.makefile("rb")
+        conn.sendall(b"200 news.example ready\r\n")
+        try:
+            for line in reader:
+                command = line.rstrip(b"\r\n")
+                self.commands.append(command.decode("latin-1"))
+                reply = next((r for c, r in self.REPLIES.items() if command.upper().startswith(c)), b"500 What?")
+                conn.sendall(reply + b"\r\n")
+                if command.upper() == b"POST":
+                    for data in reader:
+                        if data == b".\r\n":
+                            break
+                        self.article += data
+                    conn.sendall(b"240 Article posted\r\n")
+                if command.upper() == b"QUIT":
+                    break
+        except OSError:
+            pass
+        finally:
+            conn.close()
+
+
 def closed_port():
     probe = socket.socket()
     probe.bind(("127.0.0.1", 0))
@@ -275,6 +316,26 @@ class SendEndToEnd(unittest.TestCase):
         # Not a terminal (a pipe, as in every other case here): no bar either.
         status, _, err = self.send("--host", self.host, "--to", "bob@example.com", "--message-file", body)
         self.assertEqual((status, err), (0, ""))
+
+
+class NewsEndToEnd(unittest.TestCase):
+    def test_article_is_posted_to_the_groups_with_the_login(self):
+        peer = NntpPeer()
+        peer.start()
+        run = subprocess.run([SENDER, "--host", "127.0.0.1:%d" % peer.port, "--news", "local.test", "--news",
+                              "local.other", "--user", "reader", "--password", "secret", "--from",
+                              "ann@example.com", "--subject", "Posted", "--message", "An article.\r\n"],
+                             capture_output=True, timeout=60)
+        peer.join(30)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stdout.decode().strip().splitlines()[-1], "Mail Send OK!")
+        # A server knows one group per GROUP command; the article names them all.
+        self.assertEqual(peer.commands[:4], ["AUTHINFO USER reader", "AUTHINFO PASS secret", "GROUP local.test",
+                                             "POST"])
+        article = email.message_from_bytes(peer.article, policy=email.policy.compat32)
+        self.assertEqual(article["Newsgroups"], "local.test,local.other")
+        self.assertEqual(article["Subject"], "Posted")
+        self.assertIn(b"An article.", peer.article)
 
 
 class CancelEndToEnd(unittest.TestCase):
