@@ -1,6 +1,7 @@
 #include "quillnet/wrenpostclass.h"
 
 #include <string>
+#include <utility>
 
 #include "FixedText.h"
 
@@ -50,27 +51,12 @@ WRENPOSTCLASS::~WRENPOSTCLASS()
 
 void WRENPOSTCLASS::INIT()
 {
-    releaseOwnedMessage();
-    storeText(MAILHOST, sizeof MAILHOST, {});
-    storeText(MAILER, sizeof MAILER, {});
-    storeText(FROM, sizeof FROM, {});
-    storeText(RETURNPATH, sizeof RETURNPATH, {});
-    storeText(ORGANIZATION, sizeof ORGANIZATION, {});
-    storeText(SUBJECT, sizeof SUBJECT, {});
-    FREELISTS();
-    storeText(TONAME, sizeof TONAME, {});
+    KILL();
     PRIORITY = 3;
     SERVERMODE = 1;
-    storeText(USERNAME, sizeof USERNAME, {});
-    storeText(USERPASSWORD, sizeof USERPASSWORD, {});
-    MESSAGETEXT = nullptr;
-    MESSAGETEXTAVAIL = 0;
-    MESSAGETEXTHANDLE = nullptr;
-    MESSAGETEXTHANDLEFREE = 0;
     MESSAGETYPE = PART_TEXT;
     WRENPOSTCALLBACK = nullptr;
     OEMTOANSI = 0;
-    storeText(DEBUGFILE, sizeof DEBUGFILE, {});
     storeText(SERVERERRORMESSAGE, sizeof SERVERERRORMESSAGE, {});
     BYTESPROCESSED = 0;
     BYTESTOTAL = 0;
@@ -80,24 +66,24 @@ void WRENPOSTCLASS::INIT()
 void WRENPOSTCLASS::KILL()
 {
     FREELISTS();
-    TOADR.shrink_to_fit();
-    CCADR.shrink_to_fit();
-    BCCADR.shrink_to_fit();
+    for (auto* list : {&TOADR, &CCADR, &BCCADR}) list->shrink_to_fit();
     ATTACHMENTS.shrink_to_fit();
     releaseOwnedMessage();
     MESSAGETEXTHANDLE = nullptr;
     MESSAGETEXT = nullptr;
     MESSAGETEXTAVAIL = 0;
-    storeText(MAILHOST, sizeof MAILHOST, {});
-    storeText(MAILER, sizeof MAILER, {});
-    storeText(FROM, sizeof FROM, {});
-    storeText(RETURNPATH, sizeof RETURNPATH, {});
-    storeText(ORGANIZATION, sizeof ORGANIZATION, {});
-    storeText(SUBJECT, sizeof SUBJECT, {});
-    storeText(TONAME, sizeof TONAME, {});
-    storeText(USERNAME, sizeof USERNAME, {});
-    storeText(USERPASSWORD, sizeof USERPASSWORD, {});
-    storeText(DEBUGFILE, sizeof DEBUGFILE, {});
+    for (auto [text, capacity] : {std::pair<char*, size_t>{MAILHOST, sizeof MAILHOST},
+                                  {MAILER, sizeof MAILER},
+                                  {FROM, sizeof FROM},
+                                  {RETURNPATH, sizeof RETURNPATH},
+                                  {ORGANIZATION, sizeof ORGANIZATION},
+                                  {SUBJECT, sizeof SUBJECT},
+                                  {TONAME, sizeof TONAME},
+                                  {USERNAME, sizeof USERNAME},
+                                  {USERPASSWORD, sizeof USERPASSWORD},
+                                  {DEBUGFILE, sizeof DEBUGFILE}}) {
+        storeText(text, capacity, {});
+    }
 }
 
 void WRENPOSTCLASS::releaseOwnedMessage()

@@ -72,9 +72,9 @@ class SmtpPeer:
         self.loop.close()
 
 
-class SlowDataPeer(threading.Thread):
-    """A scripted SMTP server that reads the message text slowly, so a
-    transfer is still running when the test interrupts the sender."""
+class OneConnectionPeer(threading.Thread):
+    """A scripted server on an ephemeral loopback port for one connection;
+    subclasses talk to it in serve()."""
 
     def __init__(self):
         super().__init__(daemon=True)
@@ -82,36 +82,47 @@ class SlowDataPeer(threading.Thread):
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(1)
         self.port = self.listener.getsockname()[1]
-        self.data_bytes = 0
-        self.saw_end_of_data = False
-        self.started_data = threading.Event()
 
     def run(self):
         conn, _ = self.listener.accept()
         self.listener.close()
         conn.settimeout(30)
-        conn.sendall(b"220 slow.example ESMTP\r\n")
-        buffer = b""
         try:
-            while True:
-                chunk = conn.recv(4096)
-                if not chunk:
-                    return
-                buffer += chunk
-                while b"\r\n" in buffer:
-                    line, buffer = buffer.split(b"\r\n", 1)
-                    if line.upper().startswith(b"DATA"):
-                        conn.sendall(b"354 Go ahead\r\n")
-                        self.read_data(conn, buffer)
-                        return
-                    if line.upper().startswith(b"QUIT"):
-                        conn.sendall(b"221 Bye\r\n")
-                        return
-                    conn.sendall(b"250 OK\r\n")
+            self.serve(conn)
         except OSError:
             pass
         finally:
             conn.close()
+
+
+class SlowDataPeer(OneConnectionPeer):
+    """A scripted SMTP server that reads the message text slowly, so a
+    transfer is still running when the test interrupts the sender."""
+
+    def __init__(self):
+        super().__init__()
+        self.data_bytes = 0
+        self.saw_end_of_data = False
+        self.started_data = threading.Event()
+
+    def serve(self, conn):
+        conn.sendall(b"220 slow.example ESMTP\r\n")
+        buffer = b""
+        while True:
+            chunk = conn.recv(4096)
+            if not chunk:
+                return
+            buffer += chunk
+            while b"\r\n" in buffer:
+                line, buffer = buffer.split(b"\r\n", 1)
+                if line.upper().startswith(b"DATA"):
+                    conn.sendall(b"354 Go ahead\r\n")
+                    self.read_data(conn, buffer)
+                    return
+                if line.upper().startswith(b"QUIT"):
+                    conn.sendall(b"221 Bye\r\n")
+                    return
+                conn.sendall(b"250 OK\r\n")
 
     def read_data(self, conn, pending):
         tail = pending
@@ -131,45 +142,33 @@ class SlowDataPeer(threading.Thread):
                 return
 
 
-class NntpPeer(threading.Thread):
+class NntpPeer(OneConnectionPeer):
     """A scripted news server: records the commands and the posted article."""
 
     REPLIES = {b"AUTHINFO USER": b"381 Password required", b"AUTHINFO PASS": b"281 Authentication accepted",
                b"GROUP": b"211 1 1 1 group selected", b"POST": b"340 Send article", b"QUIT": b"205 Bye"}
 
     def __init__(self):
-        super().__init__(daemon=True)
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.port = self.listener.getsockname()[1]
+        super().__init__()
         self.commands = []
         self.article = b""
 
-    def run(self):
-        conn, _ = self.listener.accept()
-        self.listener.close()
-        conn.settimeout(30)
+    def serve(self, conn):
         reader = conn.makefile("rb")
         conn.sendall(b"200 news.example ready\r\n")
-        try:
-            for line in reader:
-                command = line.rstrip(b"\r\n")
-                self.commands.append(command.decode("latin-1"))
-                reply = next((r for c, r in self.REPLIES.items() if command.upper().startswith(c)), b"500 What?")
-                conn.sendall(reply + b"\r\n")
-                if command.upper() == b"POST":
-                    for data in reader:
-                        if data == b".\r\n":
-                            break
-                        self.article += data
-                    conn.sendall(b"240 Article posted\r\n")
-                if command.upper() == b"QUIT":
-                    break
-        except OSError:
-            pass
-        finally:
-            conn.close()
+        for line in reader:
+            command = line.rstrip(b"\r\n")
+            self.commands.append(command.decode("latin-1"))
+            reply = next((r for c, r in self.REPLIES.items() if command.upper().startswith(c)), b"500 What?")
+            conn.sendall(reply + b"\r\n")
+            if command.upper() == b"POST":
+                for data in reader:
+                    if data == b".\r\n":
+                        break
+                    self.article += data
+                conn.sendall(b"240 Article posted\r\n")
+            if command.upper() == b"QUIT":
+                break
 
 
 def closed_port():
