@@ -278,9 +278,11 @@ Other:
   -h, --help                  this text
       --version               the version
 
-On a terminal a progress bar shows on standard error; Ctrl-C cancels the
-transfer. The last line says "Mail Send OK!" or "Error sending E-Mail!" and
-why; the exit status is the result code (0 when the mail was sent).
+On a terminal a progress bar shows on standard error. Ctrl-C cancels the
+transfer cleanly at its next block (nothing is delivered); a second Ctrl-C
+ends the program at once. The last line on standard output says
+"Mail Send OK!" or "Error sending E-Mail!" and why; the exit status is the
+result code (0 when the mail was sent, 14 when cancelled).
 )";
     return usage;
 }
