@@ -32,7 +32,6 @@ void CMessageTransfer::Report(int64_t nProcessed)
 
 CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
 {
-    static constexpr char kEndOfMessage[] = "\r\n.\r\n";
     if (m_hooks.pfnCallback) {
         *m_hooks.plBytesTotal = ClampToCounter(nSize);
         Report(0);
@@ -70,7 +69,7 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
             }
         }
     }
-    wire.append(kEndOfMessage, sizeof kEndOfMessage - 1);
+    wire.append(filter.EndOfMessage());
     m_writer(wire.data(), wire.size());
     return kSent;
 }

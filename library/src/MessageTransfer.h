@@ -16,7 +16,7 @@ struct ProgressHooks {
 // the file in 1024-byte blocks: one progress call before the transfer, then
 // one after each full block that more bytes follow, with the file position
 // (the next byte counted). The wire sees the filtered bytes gathered into
-// large writes, the last of which carries "\r\n.\r\n".
+// large writes, the last of which carries the end of the message.
 class CMessageTransfer {
 public:
     // Writes all bytes or raises; called with pieces of about kWriteSize.

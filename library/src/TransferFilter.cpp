@@ -6,6 +6,7 @@ void CTransferFilter::Append(const char* pData, size_t nLength, std::string& out
 {
     // Works line by line with memchr so that long runs without a line feed
     // (base64 bodies are 76 bytes a line) are copied in one piece.
+    if (nLength > 0) m_bAnyData = true;
     while (nLength > 0) {
         if (m_bLineStart && *pData == '.') out += '.';
         const char* pLineFeed = static_cast<const char*>(std::memchr(pData, '\n', nLength));

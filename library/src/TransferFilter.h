@@ -13,7 +13,14 @@ public:
     // Appends the wire form of `nLength` bytes at `pData` to `out`.
     void Append(const char* pData, size_t nLength, std::string& out);
 
+    // The line that ends the message. The CR LF before the "." ends the last
+    // line of the message, so when the message already ends with a line end
+    // only ".\r\n" follows; adding another CR LF would add an empty line to
+    // every mail. Either way the wire ends in "\r\n.\r\n".
+    const char* EndOfMessage() const { return m_bAnyData && m_bLineStart ? ".\r\n" : "\r\n.\r\n"; }
+
 private:
+    bool m_bAnyData = false;   // some byte was appended
     bool m_bLineStart = true;  // the next byte begins a line
     bool m_bAfterCR = false;   // the last byte seen was a carriage return
 };

@@ -39,7 +39,7 @@ Script Trim(Script script, size_t front, size_t back)
 const Script kAcceptAndQuit = {ReadData(), Reply("250 queued as 1\r\n"), ReadLine(), Reply("221 bye\r\n")};
 
 const std::string kSimpleMailCommands =
-    "HELO client.test\r\nMAIL FROM: ann@example.com\r\nRCPT TO: bob@example.org\r\nDATA\r\n<message>\r\n.\r\n"
+    "HELO client.test\r\nMAIL FROM: ann@example.com\r\nRCPT TO: bob@example.org\r\nDATA\r\n<message>.\r\n"
     "QUIT\r\n";
 
 struct PhaseCase {
@@ -134,9 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
                     PhaseCase{"ClosedAfterData", Trim(SmtpUpToData(1), 0, 1) + Script{Close()}, 8,
                               kHelo + kMail + kRcpt + "DATA\r\n", ""},
                     PhaseCase{"MessageRefused", SmtpUpToData(1) + Script{ReadData(), Reply("554 spam\r\n")},
-                              9, kHelo + kMail + kRcpt + "DATA\r\n<message>\r\n.\r\n", "554 spam\r\n"},
+                              9, kHelo + kMail + kRcpt + "DATA\r\n<message>.\r\n", "554 spam\r\n"},
                     PhaseCase{"ClosedBeforeMessageReply", SmtpUpToData(1) + Script{ReadData(), Close()}, 8,
-                              kHelo + kMail + kRcpt + "DATA\r\n<message>\r\n.\r\n", ""}),
+                              kHelo + kMail + kRcpt + "DATA\r\n<message>.\r\n", ""}),
     [](const testing::TestParamInfo<PhaseCase>& info) { return info.param.name; });
 
 // Once the message is accepted, nothing that happens at the goodbye makes
@@ -164,7 +164,7 @@ TEST_F(DialogueTest, EveryRecipientTokenGetsItsOwnCommandInListOrder)
     EXPECT_EQ(outcome.result, 0);
     EXPECT_EQ(outcome.commands, kHelo + kMail + kRcpt +
                                     "RCPT TO: carol@example.net\r\nRCPT TO: dave@example.com\r\n"
-                                    "RCPT TO: erin@example.com\r\nDATA\r\n<message>\r\n.\r\nQUIT\r\n");
+                                    "RCPT TO: erin@example.com\r\nDATA\r\n<message>.\r\nQUIT\r\n");
     EXPECT_EQ(outcome.message.find("dave@"), std::string::npos) << "Bcc must not show in the message";
 }
 
@@ -216,7 +216,7 @@ class NntpPhases : public DialogueTest, public testing::WithParamInterface<NewsC
 const Script kPostAndQuit = {
     ReadLine(), Reply("211 2 1 2 comp.test\r\n"), ReadLine(), Reply("340 send it\r\n"),
     ReadData(), Reply("240 posted\r\n"),          ReadLine(), Reply("205 bye\r\n")};
-const std::string kPostCommands = "GROUP comp.test\r\nPOST\r\n<message>\r\n.\r\nQUIT\r\n";
+const std::string kPostCommands = "GROUP comp.test\r\nPOST\r\n<message>.\r\nQUIT\r\n";
 
 TEST_P(NntpPhases, SendsExactlyTheseBytesAndEndsWithThisResult)
 {

@@ -17,6 +17,7 @@ struct FilterCase {
     const char* name;
     std::string input;
     std::string wire;
+    std::string end = "\r\n.\r\n";  // the line that ends the message after it
 };
 
 class TransferFilterWire : public testing::TestWithParam<FilterCase> {};
@@ -32,23 +33,26 @@ TEST_P(TransferFilterWire, SameWireFormWhereverTheInputIsSplit)
         filter.Append(c.input.data(), split, out);
         filter.Append(c.input.data() + split, c.input.size() - split, out);
         EXPECT_EQ(out, c.wire) << "split after " << split << " bytes";
+        EXPECT_EQ(filter.EndOfMessage(), c.end) << "split after " << split << " bytes";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TransferFilterWire,
-    testing::Values(FilterCase{"Empty", "", ""}, FilterCase{"CrLfUnchanged", "a\r\nb\r\n", "a\r\nb\r\n"},
-                    FilterCase{"BareLineFeeds", "a\nb\n\n", "a\r\nb\r\n\r\n"},
-                    FilterCase{"DotAtFileStart", ".x\r\n", "..x\r\n"},
-                    FilterCase{"DotAfterCrLf", "a\r\n.b\r\n", "a\r\n..b\r\n"},
-                    FilterCase{"DotAfterBareLineFeed", "a\n.b", "a\r\n..b"},
-                    FilterCase{"LoneDotLine", "a\r\n.\r\nb", "a\r\n..\r\nb"},
-                    FilterCase{"DotsInsideLineKept", "a.b ..c.", "a.b ..c."},
-                    FilterCase{"DoubleDotLineGetsThree", "..\n", "...\r\n"},
-                    FilterCase{"BareCarriageReturnIsNoLineEnd", "a\r.b\rc", "a\r.b\rc"},
-                    FilterCase{"CrBeforeLfOnlyOnce", "\r\r\n\n", "\r\r\n\r\n"},
-                    FilterCase{"EndMarkerInsideText", "x\r\n.\r\n.\r\n", "x\r\n..\r\n..\r\n"}),
-    [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, TransferFilterWire,
+                         testing::Values(FilterCase{"Empty", "", ""},
+                                         FilterCase{"CrLfUnchanged", "a\r\nb\r\n", "a\r\nb\r\n", ".\r\n"},
+                                         FilterCase{"BareLineFeeds", "a\nb\n\n", "a\r\nb\r\n\r\n", ".\r\n"},
+                                         FilterCase{"DotAtFileStart", ".x\r\n", "..x\r\n", ".\r\n"},
+                                         FilterCase{"DotAfterCrLf", "a\r\n.b\r\n", "a\r\n..b\r\n", ".\r\n"},
+                                         FilterCase{"DotAfterBareLineFeed", "a\n.b", "a\r\n..b"},
+                                         FilterCase{"LoneDotLine", "a\r\n.\r\nb", "a\r\n..\r\nb"},
+                                         FilterCase{"DotsInsideLineKept", "a.b ..c.", "a.b ..c."},
+                                         FilterCase{"DoubleDotLineGetsThree", "..\n", "...\r\n", ".\r\n"},
+                                         FilterCase{"BareCarriageReturnIsNoLineEnd", "a\r.b\rc", "a\r.b\rc"},
+                                         FilterCase{"EndsWithBareCarriageReturn", "a\r", "a\r"},
+                                         FilterCase{"CrBeforeLfOnlyOnce", "\r\r\n\n", "\r\r\n\r\n", ".\r\n"},
+                                         FilterCase{"EndMarkerInsideText", "x\r\n.\r\n.\r\n",
+                                                    "x\r\n..\r\n..\r\n", ".\r\n"}),
+                         [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
 
 // A message file whose wire form equals its bytes (CR LF lines, no dot at a
 // line start), so the wire can be compared with the file directly.
@@ -106,6 +110,12 @@ CMessageTransfer::Outcome Transfer(const std::string& content, TransferRecord& r
     return outcome;
 }
 
+// What ends a message whose wire form is `wire`.
+std::string EndFor(const std::string& wire)
+{
+    return !wire.empty() && wire.back() == '\n' ? ".\r\n" : "\r\n.\r\n";
+}
+
 std::string Joined(const std::vector<std::string>& writes)
 {
     std::string all;
@@ -130,19 +140,20 @@ TEST_P(MessageTransferBlocks, ProgressOncePerFullBlockThatMoreBytesFollow)
         expected.emplace_back(static_cast<int32_t>(end + 1), static_cast<int32_t>(size));
     EXPECT_EQ(record.calls, expected);
 
-    EXPECT_EQ(Joined(record.writes), content + "\r\n.\r\n");
+    EXPECT_EQ(Joined(record.writes), content + EndFor(content));
     // The end of the message leaves with the last bytes, and every write but
     // the last is a large one.
     ASSERT_FALSE(record.writes.empty());
     if (size > 0) {
-        EXPECT_GT(record.writes.back().size(), 5u);
+        EXPECT_GT(record.writes.back().size(), EndFor(content).size());
     }
     for (size_t i = 0; i + 1 < record.writes.size(); ++i)
         EXPECT_GE(record.writes[i].size(), CMessageTransfer::kWriteSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MessageTransferBlocks,
-                         testing::Values(0, 1, 1023, 1024, 1025, 2048, 2049, 65536, 65537, 3 * 65536 + 1500));
+                         testing::Values(0, 1, 70, 1023, 1024, 1025, 1050, 2048, 2049, 65520, 65536, 65537,
+                                         3 * 65536 + 1500));
 
 TEST(MessageTransfer, CancelAtACallSendsNothingBeyondThatBlockAndNoEnd)
 {
@@ -169,7 +180,7 @@ TEST(MessageTransfer, WithoutProgressProcedureSendsAllAndTouchesNoCounter)
     EXPECT_EQ(Transfer(content, record, false), CMessageTransfer::kSent);
     EXPECT_TRUE(record.calls.empty());
     EXPECT_EQ(g_processed, -1);
-    EXPECT_EQ(Joined(record.writes), content + "\r\n.\r\n");
+    EXPECT_EQ(Joined(record.writes), content + EndFor(content));
 }
 
 TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltered)
@@ -187,7 +198,7 @@ TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltere
     std::string expected = content;
     for (size_t boundary : {size_t{2 * 65536}, size_t{65536}, size_t{1024}})
         expected.replace(boundary - 1, 2, "\r\n..");
-    EXPECT_EQ(Joined(record.writes), expected + "\r\n.\r\n");
+    EXPECT_EQ(Joined(record.writes), expected + EndFor(expected));
 }
 
 TEST(MessageTransfer, UnreadableFileIsReportedNotSent)

@@ -30,7 +30,7 @@ std::string MakeFolder(const char* pattern)
     return buffer.data();
 }
 
-// Shows the message between the start command's reply and its end as
+// Shows the message between the start command and the "." that ends it as
 // <message>, so that command sequences read as they are written.
 std::string CommandsOf(const std::string& wire, std::string* pMessage)
 {
@@ -41,6 +41,8 @@ std::string CommandsOf(const std::string& wire, std::string* pMessage)
         if (begin == wire.size()) return wire;
         size_t end = wire.rfind("\r\n.\r\n");
         if (end == std::string::npos || end < begin) end = wire.size();
+        // The CR LF before the "." ends the message's last line.
+        if (end < wire.size()) end += 2;
         *pMessage = wire.substr(begin, end - begin);
         return wire.substr(0, begin) + "<message>" + wire.substr(end);
     }

@@ -16,7 +16,7 @@ namespace dialoguetest {
 struct SessionResult {
     int result = -1;
     std::string wire;        // every byte the server received
-    std::string commands;    // the same, with the message between DATA/POST and its end shown as <message>
+    std::string commands;    // the same, the message after DATA/POST up to its "." line shown as <message>
     std::string message;     // that message as received
     std::string errorReply;  // the host's 500-byte buffer
     std::string log;         // diagnostic lines written while sending

@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""A local SMTP server that keeps every message it accepts.
+
+Listens on 127.0.0.1 (port 0 picks a free one), prints "PORT <n>" on a line
+of its own once it accepts connections, and writes each accepted message to
+<folder>/<n>.eml with its envelope in <folder>/<n>.envelope (first line the
+sender, then one recipient a line). Runs until it is terminated or its
+standard input closes.
+"""
+import argparse
+import asyncio
+import os
+import signal
+import socket
+import sys
+
+from aiosmtpd.smtp import SMTP
+
+
+class CaptureHandler:
+    def __init__(self, folder):
+        self.folder = folder
+        self.count = 0
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        base = os.path.join(self.folder, "%d" % self.count)
+        # Written under a temporary name first, so a reader never sees half a message.
+        with open(base + ".eml.part", "wb") as out:
+            out.write(envelope.original_content or envelope.content)
+        with open(base + ".envelope", "w") as out:
+            out.write("\n".join([envelope.mail_from] + list(envelope.rcpt_tos)) + "\n")
+        os.rename(base + ".eml.part", base + ".eml")
+        return "250 OK stored as %d" % self.count
+
+
+async def serve(folder, port):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    handler = CaptureHandler(folder)
+    loop = asyncio.get_running_loop()
+    server = await loop.create_server(
+        lambda: SMTP(handler, hostname="capture.local", data_size_limit=None), sock=listener
+    )
+    print("PORT %d" % listener.getsockname()[1], flush=True)
+    stop = loop.create_future()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(sig, lambda: stop.done() or stop.set_result(None))
+    loop.add_reader(sys.stdin.fileno(), lambda: sys.stdin.buffer.read1(4096) or stop.done() or stop.set_result(None))
+    await stop
+    server.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("folder", help="where accepted messages are written")
+    parser.add_argument("--port", type=int, default=0)
+    options = parser.parse_args()
+    os.makedirs(options.folder, exist_ok=True)
+    asyncio.run(serve(options.folder, options.port))
+
+
+if __name__ == "__main__":
+    main()
