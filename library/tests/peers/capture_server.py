@@ -4,8 +4,8 @@
 Listens on 127.0.0.1 (port 0 picks a free one), prints "PORT <n>" on a line
 of its own once it accepts connections, and writes each accepted message to
 <folder>/<n>.eml with its envelope in <folder>/<n>.envelope (first line the
-sender, then one recipient a line). Runs until it is terminated or its
-standard input closes.
+sender, then one recipient a line). Runs until it is terminated or, unless
+--ignore-stdin is given, its standard input closes.
 """
 import argparse
 import asyncio
@@ -34,7 +34,7 @@ class CaptureHandler:
         return "250 OK stored as %d" % self.count
 
 
-async def serve(folder, port):
+async def serve(folder, port, watch_stdin):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", port))
@@ -47,7 +47,9 @@ async def serve(folder, port):
     stop = loop.create_future()
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, lambda: stop.done() or stop.set_result(None))
-    loop.add_reader(sys.stdin.fileno(), lambda: sys.stdin.buffer.read1(4096) or stop.done() or stop.set_result(None))
+    if watch_stdin:
+        loop.add_reader(sys.stdin.fileno(),
+                        lambda: sys.stdin.buffer.read1(4096) or stop.done() or stop.set_result(None))
     await stop
     server.close()
 
@@ -56,9 +58,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("folder", help="where accepted messages are written")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--ignore-stdin", action="store_true", help="run until terminated")
     options = parser.parse_args()
     os.makedirs(options.folder, exist_ok=True)
-    asyncio.run(serve(options.folder, options.port))
+    asyncio.run(serve(options.folder, options.port, not options.ignore_stdin))
 
 
 if __name__ == "__main__":
