@@ -81,7 +81,7 @@ def best_wall_time(command, runs=3):
 def google_benchmark(program, *arguments):
     output = subprocess.run([os.path.join(bench, program), *arguments, "--benchmark_format=json"],
                             stdout=subprocess.PIPE, check=True, text=True).stdout
-    return {b["name"]: b for b in json.loads(output)["benchmarks"]}
+    return {b["name"].replace("/real_time", ""): b for b in json.loads(output)["benchmarks"]}
 
 def peak_rss_kib(command):
     result = subprocess.run(["/usr/bin/time", "-v", *command], stdout=subprocess.DEVNULL,
@@ -121,7 +121,7 @@ per_recipient = {int(name.split("/")[1]): b["real_time"] * 1e6 / int(name.split(
 def verdict(ok):
     return "met" if ok else "NOT MET"
 
-mb = lambda size: f"{size / 1e6:.0f} MB"
+mb = lambda size: f"{size / 1048576:.0f} MiB"
 print()
 print(f"{'figure':<44} {'quillnet':>12} {'yardstick':>26}  target")
 print(f"{'base64, ' + mb(binary_size) + ' random':<44} {ours_base64:>7.2f} GB/s "

@@ -264,7 +264,8 @@ void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
 
     while (pData < pEnd) {
         if (pOut > pFlushAt) {
-            fwrite(pBuffer, 1, static_cast<size_t>(pOut - pBuffer), m_pOut);
+            m_nBuffered = static_cast<size_t>(pOut - pBuffer);
+            Flush();
             pOut = pBuffer;
         }
         // Plain text goes eight bytes at a time while they fit on the line;
