@@ -179,20 +179,6 @@ private slots:
         QCOMPARE(form.focusWidget(), static_cast<QWidget*>(spin));
     }
 
-    void spinBoxStepsStopAtTheLimits()
-    {
-        RecordingHostServices host;
-        MainForm form(host, iniPath());
-        auto* priority = field<QSpinBox>(form, "PRIORITY");
-        auto* type = field<QSpinBox>(form, "MESSAGETYPE");
-        for (int i = 0; i < 10; ++i) {
-            priority->stepUp();
-            type->stepDown();
-        }
-        QCOMPARE(priority->value(), 3);
-        QCOMPARE(type->value(), 1);
-    }
-
     void attachDialogFillsOrEmptiesTheField()
     {
         RecordingHostServices host;

@@ -72,15 +72,6 @@ TEST_F(IniFileTest, ReadsValuesByWindowsProfileRules)
     }
 }
 
-TEST_F(IniFileTest, MissingFileGivesDefaults)
-{
-    EXPECT_EQ(quillnet::readProfileString(path_, "S", "Key", "[my mailhost]"), "[my mailhost]");
-    quillnet::IniFile file(path_);
-    EXPECT_TRUE(file.load());
-    EXPECT_EQ(file.value("S", "Key", "d"), "d");
-    EXPECT_FALSE(fs::exists(path_)) << "reading must not create the file";
-}
-
 struct WriteCase {
     const char* name;
     const char* before;  // nullptr: no file yet
