@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -345,14 +346,21 @@ TEST(TransferEncoderFileTest, FileSourceMatchesTextSource)
 
 TEST(TransferEncoderFileTest, FailuresAreNotReportedAsSuccess)
 {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("quillnet-encoders-" + std::to_string(std::random_device{}())))
+                                 .string();
     const Bytes source(200000, 'x');
     for (bool isBase64 : {true, false}) {
         auto encode = [&](FILE* pIn, FILE* pOut) {
             return isBase64 ? EncodeBase64(pIn, pOut) : EncodeQuotedPrintable(pIn, pOut);
         };
+        FILE* pCreate = fopen(path.c_str(), "wb");
+        ASSERT_NE(pCreate, nullptr);
+        fclose(pCreate);
+
         // Output that cannot be written: the stream keeps the error for the caller.
         FILE* pIn = TempFileHolding(source);
-        FILE* pReadOnly = fopen("/dev/null", "rb");
+        FILE* pReadOnly = fopen(path.c_str(), "rb");
         ASSERT_NE(pIn, nullptr);
         ASSERT_NE(pReadOnly, nullptr);
         EXPECT_FALSE(encode(pIn, pReadOnly));
@@ -361,12 +369,13 @@ TEST(TransferEncoderFileTest, FailuresAreNotReportedAsSuccess)
         fclose(pIn);
 
         // Source that cannot be read: an error, not an empty attachment.
-        FILE* pWriteOnly = fopen("/dev/null", "wb");
+        FILE* pWriteOnly = fopen(path.c_str(), "wb");
         ASSERT_NE(pWriteOnly, nullptr);
         std::string encoded = Capture([&](FILE* pOut) { EXPECT_FALSE(encode(pWriteOnly, pOut)); });
         EXPECT_EQ(encoded, "");
         fclose(pWriteOnly);
     }
+    std::remove(path.c_str());
 }
 
 }  // namespace
