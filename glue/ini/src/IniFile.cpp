@@ -1,6 +1,5 @@
 #include "quillnet/inifile.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -234,15 +233,18 @@ bool IniFile::save() const
         out.flush();
         if (!out) {
             out.close();
-            std::remove(temporary.c_str());
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
             return false;
         }
     }
-    if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // filesystem::rename replaces an existing file on every platform (std::rename does not on Windows).
+    std::error_code renameError;
+    std::filesystem::rename(temporary, path_, renameError);
+    if (!renameError) return true;
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return false;
 }
 
 std::string readProfileString(const std::string& path, const std::string& section, const std::string& key,
