@@ -258,18 +258,9 @@ void MainForm::startSend(bool withProgress)
         return;
     }
 
-    QWidget* window = nullptr;
-    MailSendThread* thread = nullptr;
-    if (withProgress) {
-        auto* extension = new SendExtensionWindow(current, host_);
-        thread = &extension->sendThread();
-        window = extension;
-    } else {
-        auto* plain = new SendCodeWindow(current, host_);
-        thread = &plain->sendThread();
-        window = plain;
-    }
-    if (libraryEntry_ != nullptr) thread->setLibraryEntry(libraryEntry_);
+    SendWindow* window = withProgress ? static_cast<SendWindow*>(new SendExtensionWindow(current, host_))
+                                      : new SendCodeWindow(current, host_);
+    if (libraryEntry_ != nullptr) window->sendThread().setLibraryEntry(libraryEntry_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(windowIcon());
     ++runningSends_;

@@ -1,6 +1,5 @@
 #include "SendExtensionWindow.h"
 
-#include <QCloseEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -25,8 +24,7 @@ QString duration(int64_t hundredths)
 
 SendExtensionWindow::SendExtensionWindow(const BenchValues& values, quillnet::HostServices& host,
                                          QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      thread_(new MailSendThread(MailSendThread::Kind::WithProgress, values, host, this))
+    : SendWindow(MailSendThread::Kind::WithProgress, values, host, parent)
 {
     setWindowTitle(QStringLiteral("Larkwire Extension Template"));
     remaining_ = displayField("MAILREMAINING", this);
@@ -54,27 +52,7 @@ SendExtensionWindow::SendExtensionWindow(const BenchValues& values, quillnet::Ho
     setMinimumWidth(fontMetrics().averageCharWidth() * 60);
 
     showFigures(quillnet::ProgressSnapshot());
-    connect(thread_, &MailSendThread::progressed, this, &SendExtensionWindow::showFigures);
-    connect(thread_, &QThread::finished, this, &QWidget::close);
-}
-
-void SendExtensionWindow::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!started_) {
-        started_ = true;
-        thread_->start();
-    }
-}
-
-void SendExtensionWindow::closeEvent(QCloseEvent* event)
-{
-    // There is no way to cancel a send: the window goes when the send is done.
-    if (thread_->isRunning()) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
+    connect(&sendThread(), &MailSendThread::progressed, this, &SendExtensionWindow::showFigures);
 }
 
 void SendExtensionWindow::showFigures(const quillnet::ProgressSnapshot& figures)

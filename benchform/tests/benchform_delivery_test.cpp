@@ -62,11 +62,12 @@ private slots:
         inbox_ = dir_.path() + "/inbox";
         QVERIFY(QDir().mkpath(inbox_));
         server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server_.start(QStringLiteral(BENCHFORM_PYTHON),
-                      {QStringLiteral(BENCHFORM_TESTS_DIR "/smtp_sink.py"), inbox_});
+        server_.start(QStringLiteral(BENCHFORM_PYTHON), {QStringLiteral(BENCHFORM_CAPTURE_SERVER), inbox_});
         QVERIFY(server_.waitForStarted(10000));
         QVERIFY(server_.waitForReadyRead(20000));
-        port_ = server_.readLine().trimmed().toInt();
+        const QByteArray line = server_.readLine().trimmed();  // "PORT <n>"
+        QVERIFY2(line.startsWith("PORT "), line.constData());
+        port_ = line.mid(5).toInt();
         QVERIFY(port_ > 0);
     }
     void cleanupTestCase()
