@@ -76,6 +76,16 @@ std::string ReadFile(const std::string& path)
     return content.str();
 }
 
+std::string Golden(const std::string& name)
+{
+    std::string text;
+    for (char c : ReadFile(QUILLNET_TEST_DATA_DIR "/composer/" + name)) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
 std::string Compose(CMailUtil& session, int* pResult)
 {
     FILE* pFile = std::tmpfile();

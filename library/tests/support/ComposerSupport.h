@@ -45,6 +45,9 @@ private:
 
 std::string ReadFile(const std::string& path);
 
+// A message from tests/data/composer, stored with LF line ends, as CR LF text.
+std::string Golden(const std::string& name);
+
 // Runs WriteOutMessage into a temporary file and returns what it wrote;
 // the writer's result goes to *pResult.
 std::string Compose(CMailUtil& session, int* pResult = nullptr);
