@@ -15,6 +15,8 @@ namespace {
 
 using Bytes = std::string;
 
+const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 // Runs `write` against a temporary file and returns what it wrote.
 std::string Capture(const std::function<void(FILE*)>& write)
 {
@@ -52,7 +54,6 @@ const unsigned char* U(const Bytes& data)
 // Reference encoders written straight from the byte-at-a-time rules.
 std::string ReferenceBase64(const Bytes& in)
 {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     int line = 0;
     for (size_t i = 0; i < in.size(); i += 3) {
@@ -60,16 +61,16 @@ std::string ReferenceBase64(const Bytes& in)
         const unsigned b1 = static_cast<unsigned char>(in[i]);
         const unsigned b2 = n > 1 ? static_cast<unsigned char>(in[i + 1]) : 0;
         const unsigned b3 = n > 2 ? static_cast<unsigned char>(in[i + 2]) : 0;
-        out += alphabet[b1 >> 2];
-        out += alphabet[((b1 & 3) << 4) | (b2 >> 4)];
+        out += kAlphabet[b1 >> 2];
+        out += kAlphabet[((b1 & 3) << 4) | (b2 >> 4)];
         if (n == 1) {
             out += "==";
         } else if (n == 2) {
-            out += alphabet[((b2 & 15) << 2) | (b3 >> 6)];
+            out += kAlphabet[((b2 & 15) << 2) | (b3 >> 6)];
             out += '=';
         } else {
-            out += alphabet[((b2 & 15) << 2) | (b3 >> 6)];
-            out += alphabet[b3 & 63];
+            out += kAlphabet[((b2 & 15) << 2) | (b3 >> 6)];
+            out += kAlphabet[b3 & 63];
         }
         line += 4;
         if (line > 75) {
@@ -124,13 +125,12 @@ Bytes DecodeBase64(const std::string& text)
     int bits = 0;
     for (char c : text) {
         if (c == '\r' || c == '\n' || c == '=') continue;
-        const char* pos = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", c);
+        const char* pos = std::strchr(kAlphabet, c);
         if (pos == nullptr || c == '\0') {
             ADD_FAILURE() << "not a base64 character: " << int(c);
             return out;
         }
-        value =
-            (value << 6) | unsigned(pos - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+        value = (value << 6) | unsigned(pos - kAlphabet);
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
@@ -160,7 +160,7 @@ Bytes DecodeQuotedPrintable(const std::string& text)
     return out;
 }
 
-// Longest line, counting what stands between line feeds (a CR included).
+// Longest line between line feeds, not counting the CR of a CR LF.
 size_t LongestLine(const std::string& text)
 {
     size_t longest = 0, start = 0;
