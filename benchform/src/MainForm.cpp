@@ -266,7 +266,6 @@ void MainForm::startSend(bool withProgress)
     ++runningSends_;
     connect(window, &QObject::destroyed, this, &MainForm::sendWindowGone);
     window->show();
-    emit sendStarted(window);
 }
 
 void MainForm::sendWindowGone()

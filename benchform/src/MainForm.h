@@ -41,10 +41,6 @@ public:
     // Sends started from now on call `entry` instead of the library.
     void setLibraryEntry(quillnet::WRENPOSTCLASS::LibraryEntry entry) { libraryEntry_ = entry; }
 
-signals:
-    // A send window has been opened; it deletes itself when it closes.
-    void sendStarted(QWidget* window);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -16,7 +16,6 @@ class SendWindow : public QWidget {
 
 public:
     MailSendThread& sendThread() { return *thread_; }
-    bool isSending() const { return thread_->isRunning(); }
 
 protected:
     SendWindow(MailSendThread::Kind kind, const BenchValues& values, quillnet::HostServices& host,
