@@ -139,17 +139,6 @@ TEST_F(ComposerHeaders, SenderIsTheTextBetweenTheAngleBrackets)
     }
 }
 
-TEST_F(ComposerHeaders, PriorityOnlyFromOneToFive)
-{
-    for (int priority : {-1, 0, 1, 5, 6, 127}) {
-        CMailUtil session;
-        session.SetPriority(static_cast<int8_t>(priority));
-        bool bExpected = priority >= 1 && priority <= 5;
-        EXPECT_STREQ(session.GetHeader("X-Priority", "none"),
-                     bExpected ? std::to_string(priority).c_str() : "none");
-    }
-}
-
 TEST_F(ComposerHeaders, ArpadateWritesTheLocalTimeAndItsOffset)
 {
     struct Case {
