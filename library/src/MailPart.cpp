@@ -100,18 +100,14 @@ void CMailPart::InitCommon(CMailUtil* pSession)
 
 void CMailPart::LinkIntoList()
 {
-    if (!m_pListHead || m_pListHead == this) {
-        if (!m_bRelated) m_pSession->m_pLastPart = this;
-        return;
-    }
-    CMailPart* pLast = m_pListHead;
-    if (!m_bRelated && m_pSession->m_pLastPart) {
-        pLast = m_pSession->m_pLastPart;
-    } else {
+    if (m_pListHead && m_pListHead != this) {
+        // Top-level parts start from the session's tail, so adding many stays
+        // linear; related lists start from their head.
+        CMailPart* pLast = !m_bRelated && m_pSession->m_pLastPart ? m_pSession->m_pLastPart : m_pListHead;
         while (pLast->m_pNext) pLast = pLast->m_pNext;
+        pLast->m_pNext = this;
+        m_pPrev = pLast;
     }
-    pLast->m_pNext = this;
-    m_pPrev = pLast;
     if (!m_bRelated) m_pSession->m_pLastPart = this;
 }
 
