@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,44 +19,25 @@ using composer_test::ScopedEnv;
 
 namespace {
 
-struct Address {
-    const char* pszName;
-    const char* pszEmail;
-};
-
-// A block of address records; `extraBytes` adds a partial record at the end.
-HGLOBAL AddressBlock(const std::vector<Address>& addresses, size_t extraBytes = 0)
+// Address records (display name, address) as the bytes of a block.
+std::string Addresses(const std::vector<std::pair<const char*, const char*>>& addresses)
 {
-    size_t nSize = addresses.size() * sizeof(WRENPOSTADDRESS) + extraBytes;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, nSize);
-    auto* pRecords = static_cast<WRENPOSTADDRESS*>(GlobalLock(block));
-    for (size_t i = 0; i < addresses.size(); ++i) {
-        std::strcpy(pRecords[i].NAME, addresses[i].pszName);
-        std::strcpy(pRecords[i].EMAIL, addresses[i].pszEmail);
+    std::string bytes;
+    for (const auto& address : addresses) {
+        WRENPOSTADDRESS record{};
+        std::strcpy(record.NAME, address.first);
+        std::strcpy(record.EMAIL, address.second);
+        bytes.append(reinterpret_cast<const char*>(&record), sizeof record);
     }
-    GlobalUnlock(block);
-    return block;
+    return bytes;
 }
 
-HGLOBAL AttachmentBlock(const std::vector<std::pair<std::string, int>>& files)
+std::string Attachment(const std::string& path, int kind)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, files.size() * sizeof(WRENPOSTATTACHMENT));
-    auto* pRecords = static_cast<WRENPOSTATTACHMENT*>(GlobalLock(block));
-    for (size_t i = 0; i < files.size(); ++i) {
-        std::strcpy(pRecords[i].FILENAME, files[i].first.c_str());
-        pRecords[i].FILETYPE = static_cast<int8_t>(files[i].second);
-    }
-    GlobalUnlock(block);
-    return block;
-}
-
-// A block holding `bytes` exactly, without a terminating zero of its own.
-HGLOBAL TextBlock(const std::string& bytes)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
+    WRENPOSTATTACHMENT record{};
+    std::strcpy(record.FILENAME, path.c_str());
+    record.FILETYPE = static_cast<int8_t>(kind);
+    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
 }
 
 class EntryPoint : public ComposerFixture {
@@ -65,8 +47,12 @@ protected:
         for (HGLOBAL block : m_blocks) GlobalFree(block);
         ComposerFixture::TearDown();
     }
-    HGLOBAL Keep(HGLOBAL block)
+    // A block holding exactly `bytes` (no terminating zero added), freed after the test.
+    HGLOBAL Block(const std::string& bytes)
     {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+        GlobalUnlock(block);
         m_blocks.push_back(block);
         return block;
     }
@@ -81,27 +67,66 @@ protected:
     std::vector<HGLOBAL> m_blocks;
 };
 
-TEST_F(EntryPoint, NoWholeRecipientRecordEndsTheCallWithFifteen)
+TEST_F(EntryPoint, RefusedJobsComposeNothing)
 {
-    std::string attachment = m_folder.WriteFile("a.bin", "x");
+    const std::string attachment = m_folder.WriteFile("a.bin", "x");
+    const std::string host128(128, 'h'), user32(32, 'u');
+    const std::string longLine = " is longer than 127 characters. Aborting.\n";
     struct Case {
         const char* pszName;
-        HGLOBAL to;
+        std::function<void(WRENPOSTDATA&)> change;
+        int result;
+        std::string log;
     } cases[] = {
-        {"no block", nullptr},
-        {"399 bytes", Keep(AddressBlock({}, sizeof(WRENPOSTADDRESS) - 1))},
-        {"unknown handle", reinterpret_cast<HGLOBAL>(0x7)},
+        {"no To block", [](WRENPOSTDATA& j) { j.TOADR = nullptr; }, RESULT_NO_RECIPIENTS, ""},
+        {"To block without a whole record", [&](WRENPOSTDATA& j) { j.TOADR = Block(std::string(399, 'x')); },
+         RESULT_NO_RECIPIENTS, ""},
+        {"To block that cannot be locked", [](WRENPOSTDATA& j) { j.TOADR = reinterpret_cast<HGLOBAL>(0x7); },
+         RESULT_NO_RECIPIENTS, ""},
+        {"news Cc",
+         [&](WRENPOSTDATA& j) {
+             j.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+             j.CCADR = Block(Addresses({{"Ann", "ann@example.com"}}));
+         },
+         RESULT_SETUP_FAILED, "Cc (Carbon Copy) is not legal in News posting mode. Aborting.\n"},
+        {"news Bcc after a Cc block without a whole record",
+         [&](WRENPOSTDATA& j) {
+             j.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+             j.CCADR = Block(std::string(399, '\0'));
+             j.BCCADR = Block(Addresses({{"", "ann@example.com"}}));
+         },
+         RESULT_SETUP_FAILED, "Bcc (Blind Carbon Copy) is not legal in News posting mode. Aborting.\n"},
+        {"missing address file",
+         [&](WRENPOSTDATA& j) {
+             j.TOADR = Block(Addresses({{"", "@/no/such/list"}}));
+         },
+         RESULT_SETUP_FAILED, "Failed to open address file '@/no/such/list'. Aborting.\n"},
+        {"long host", [&](WRENPOSTDATA& j) { j.MAILHOST = host128.c_str(); }, RESULT_SETUP_FAILED,
+         "_Wrenpost: MAILHOST" + longLine},
+        {"long news user",
+         [&](WRENPOSTDATA& j) {
+             j.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+             j.USERNAME = user32.c_str();
+         },
+         RESULT_SETUP_FAILED, "_Wrenpost: USERNAME is longer than 31 characters. Aborting.\n"},
+        {"long news password",
+         [&](WRENPOSTDATA& j) {
+             j.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+             j.USERPASSWORD = user32.c_str();
+         },
+         RESULT_SETUP_FAILED, "_Wrenpost: USERPASSWORD is longer than 31 characters. Aborting.\n"},
     };
     for (const Case& c : cases) {
+        std::remove(m_logPath.c_str());
         WRENPOSTDATA job = Job();
-        job.TOADR = c.to;
-        job.CCADR = Keep(AddressBlock({{"", "cc@example.com"}}));
-        job.MESSAGETEXT = "text";
+        job.TOADR = Block(Addresses({{"", "alt.test"}}));
+        job.MESSAGETEXT = "never composed";
         job.MESSAGETYPE = PART_TEXT;
-        job.ATTACHMENTS = Keep(AttachmentBlock({{attachment, PART_ATTACHMENT}}));
-        EXPECT_EQ(_Wrenpost(&job), RESULT_NO_RECIPIENTS) << c.pszName;
-        // Neither text nor attachments were looked at.
-        EXPECT_EQ(LogText(), "") << c.pszName;
+        job.ATTACHMENTS = Block(Attachment(attachment, PART_ATTACHMENT));
+        c.change(job);
+        EXPECT_EQ(_Wrenpost(&job), c.result) << c.pszName;
+        EXPECT_EQ(LogText(), c.log) << c.pszName;  // no "CMailPart::Create" line
+        EXPECT_STREQ(g_szMailHost, "localhost") << c.pszName;
     }
     EXPECT_EQ(_Wrenpost(nullptr), RESULT_NO_RECIPIENTS);
 }
@@ -115,7 +140,7 @@ TEST_F(EntryPoint, DebugFileThatCannotBeCreatedLeavesTheEarlierStream)
     WRENPOSTDATA broken = Job();
     std::string missing = m_folder.Path() + "/no/such/folder/debug.log";
     broken.DEBUGFILE = missing.c_str();
-    broken.TOADR = Keep(AddressBlock({{"", "bob@example.com"}}));
+    broken.TOADR = Block(Addresses({{"", "bob@example.com"}}));
     testing::internal::CaptureStderr();
     EXPECT_EQ(_Wrenpost(&broken), RESULT_SETUP_FAILED);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR!: Error creating debug file\n");
@@ -124,70 +149,10 @@ TEST_F(EntryPoint, DebugFileThatCannotBeCreatedLeavesTheEarlierStream)
     WRENPOSTDATA news = Job();
     news.DEBUGFILE = nullptr;
     news.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
-    news.TOADR = Keep(AddressBlock({{"", "alt.test"}}));
-    news.CCADR = Keep(AddressBlock({{"", "cc@example.com"}}));
+    news.TOADR = Block(Addresses({{"", "alt.test"}}));
+    news.CCADR = Block(Addresses({{"", "cc@example.com"}}));
     EXPECT_EQ(_Wrenpost(&news), RESULT_SETUP_FAILED);
     EXPECT_EQ(LogText(), "Cc (Carbon Copy) is not legal in News posting mode. Aborting.\n");
-}
-
-TEST_F(EntryPoint, NewsModeRefusesCopiesAndMailModeRefusesMissingAddressFiles)
-{
-    struct Case {
-        const char* pszName;
-        uint8_t serverMode;
-        HGLOBAL cc;
-        HGLOBAL bcc;
-        const char* pszTo;
-        std::string line;
-    } cases[] = {
-        {"news cc", 2, Keep(AddressBlock({{"Ann", "ann@example.com"}})), nullptr, "alt.test",
-         "Cc (Carbon Copy) is not legal in News posting mode. Aborting.\n"},
-        {"news bcc", 2, Keep(AddressBlock({}, 399)), Keep(AddressBlock({{"", "ann@example.com"}})),
-         "alt.test", "Bcc (Blind Carbon Copy) is not legal in News posting mode. Aborting.\n"},
-        {"mail address file", 0, nullptr, nullptr, "@/no/such/list.txt",
-         "Failed to open address file '@/no/such/list.txt'. Aborting.\n"},
-    };
-    for (const Case& c : cases) {
-        std::remove(m_logPath.c_str());
-        WRENPOSTDATA job = Job();
-        job.SERVERMODE = c.serverMode;
-        job.TOADR = Keep(AddressBlock({{"", c.pszTo}}));
-        job.CCADR = c.cc;
-        job.BCCADR = c.bcc;
-        job.MESSAGETEXT = "never composed";
-        EXPECT_EQ(_Wrenpost(&job), RESULT_SETUP_FAILED) << c.pszName;
-        EXPECT_EQ(LogText(), c.line) << c.pszName;
-    }
-}
-
-TEST_F(EntryPoint, OverlongServerSettingsAreRefusedBeforeAnythingChanges)
-{
-    const std::string host128(128, 'h'), user32(32, 'u');
-    struct Case {
-        uint8_t serverMode;
-        const char *pszHost, *pszUser, *pszPassword, *pszField;
-        int limit;
-    } cases[] = {
-        {0, host128.c_str(), nullptr, nullptr, "MAILHOST", 127},
-        {2, host128.c_str(), "u", "p", "MAILHOST", 127},
-        {2, "news", user32.c_str(), "p", "USERNAME", 31},
-        {2, "news", "u", user32.c_str(), "USERPASSWORD", 31},
-    };
-    for (const Case& c : cases) {
-        std::remove(m_logPath.c_str());
-        WRENPOSTDATA job = Job();
-        job.SERVERMODE = c.serverMode;
-        job.MAILHOST = c.pszHost;
-        job.USERNAME = c.pszUser;
-        job.USERPASSWORD = c.pszPassword;
-        job.MAILER = "changed";
-        job.TOADR = Keep(AddressBlock({{"", "alt.test"}}));
-        EXPECT_EQ(_Wrenpost(&job), RESULT_SETUP_FAILED) << c.pszField;
-        EXPECT_EQ(LogText(), std::string("_Wrenpost: ") + c.pszField + " is longer than " +
-                                 std::to_string(c.limit) + " characters. Aborting.\n");
-        EXPECT_STREQ(g_szMailHost, "localhost");
-        EXPECT_STREQ(g_szMailer, "");
-    }
 }
 
 TEST_F(EntryPoint, SettingsFitTheirBuffersAndOutliveTheCall)
@@ -223,15 +188,15 @@ TEST_F(EntryPoint, MessageTextComesFromTheBlockWhenThereIsOne)
         const char* pszText;
         const char* pszCreated;  // the texts the parts were made from
     } cases[] = {
-        {"block wins", Keep(TextBlock(std::string("from block\0tail", 15))), "from pointer", "from block;"},
-        {"block without its zero", Keep(TextBlock("abcde")), "from pointer", "abcde;"},
+        {"block wins", Block(std::string("from block\0tail", 15)), "from pointer", "from block;"},
+        {"block without its zero", Block("abcde"), "from pointer", "abcde;"},
         {"block that cannot be locked", reinterpret_cast<HGLOBAL>(0x7), "from pointer", ""},
     };
     for (const Case& c : cases) {
         std::remove(m_logPath.c_str());
         WRENPOSTDATA job = Job();
         job.MAILHOST = "127.0.0.1:1";  // nothing listens there: the call ends after composing the parts
-        job.TOADR = Keep(AddressBlock({{"", "bob@example.com"}}));
+        job.TOADR = Block(Addresses({{"", "bob@example.com"}}));
         job.MESSAGETEXTHANDLE = c.textBlock;
         job.MESSAGETEXT = c.pszText;
         job.MESSAGETYPE = PART_TEXT;
@@ -275,13 +240,13 @@ TEST_F(EntryPoint, WholeJobReachesTheServerAsComposed)
     job.SUBJECT = "Minutes\r\nBcc: spy@example.com";
     job.FROM = "\"Ann\" <ann@example.com>";
     job.MAILER = "Bench Form 2";
-    job.TOADR = Keep(AddressBlock({{"Bob", "bob@example.com"}}));
-    job.CCADR = Keep(AddressBlock({{"", "carl@example.com"}}));
-    job.BCCADR = Keep(AddressBlock({{"Ignored", "dora@example.com"}}));
+    job.TOADR = Block(Addresses({{"Bob", "bob@example.com"}}));
+    job.CCADR = Block(Addresses({{"", "carl@example.com"}}));
+    job.BCCADR = Block(Addresses({{"Ignored", "dora@example.com"}}));
     job.PRIORITY = 1;
     job.MESSAGETEXT = "Dear Bob,\r\nthe minutes are attached.\r\n";
     job.MESSAGETYPE = PART_TEXT;
-    job.ATTACHMENTS = Keep(AttachmentBlock({{attachment, PART_ATTACHMENT}}));
+    job.ATTACHMENTS = Block(Attachment(attachment, PART_ATTACHMENT));
     EXPECT_EQ(_Wrenpost(&job), RESULT_OK) << LogText();
 
     std::string received = server.Received();
