@@ -73,13 +73,14 @@ int CMailUtil::SetHeader(const char* pszName, const char* pszValue, int bAppend)
 
 void CMailUtil::AppendHeaderValue(HeaderLine* pLine, const char* pszText)
 {
+    std::string text = pszText;  // the text may point into the value that grows below
     std::string& value = pLine->value;
     // Searching back from the end keeps a header of thousands of entries linear.
     size_t nLastLineFeed = value.rfind('\n');
     size_t nLastLineLength = nLastLineFeed == std::string::npos ? value.size() : value.size() - nLastLineFeed;
     value += ',';
     if (nLastLineLength > 75) value += "\r\n\t";
-    value += pszText;
+    value += text;
 }
 
 void CMailUtil::WriteHeaders(FILE* pFile) const
