@@ -1,5 +1,7 @@
-// POSIX sockets behind the dialogue's seam. Blocking calls are bounded with
-// poll() so that no call waits longer than the time-out it is given.
+// POSIX sockets behind the dialogue's seam. Connecting is bounded with poll();
+// sends and receives block with SO_SNDTIMEO / SO_RCVTIMEO set, so each costs
+// one system call (a lockstep dialogue makes thousands of them) and none waits
+// longer than the time-out it is given.
 #include "platform/Sockets.h"
 
 #include <arpa/inet.h>
@@ -55,6 +57,31 @@ bool WaitFor(SocketHandle socket, short events, int timeoutSeconds)
 
 }  // namespace
 
+namespace {
+
+// The time-outs last set on the dialogue's socket; set again only when they
+// change. A new socket starts without any.
+struct AppliedTimeouts {
+    SocketHandle socket = kInvalidSocket;
+    int send = -1;
+    int receive = -1;
+} g_applied;
+
+bool ApplyTimeout(SocketHandle socket, int option, int seconds, int& applied)
+{
+    if (g_applied.socket != socket) g_applied = {socket, -1, -1};
+    if (applied == seconds) return true;
+    timeval limit{seconds > 0 ? seconds : 0, 0};
+    if (::setsockopt(socket, SOL_SOCKET, option, &limit, sizeof limit) != 0) {
+        Remember(errno);
+        return false;
+    }
+    applied = seconds;
+    return true;
+}
+
+}  // namespace
+
 bool StartSocketLayer()
 {
     return !g_socketFaultsForTesting.failStartup;
@@ -70,6 +97,7 @@ SocketHandle OpenStreamSocket()
     }
     SocketHandle socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0) Remember(errno);
+    g_applied = {};
     return socket < 0 ? kInvalidSocket : socket;
 }
 
@@ -109,27 +137,25 @@ int Connect(SocketHandle socket, uint32_t address, uint16_t port, int timeoutSec
 
 long SendSome(SocketHandle socket, const char* data, size_t length, int timeoutSeconds)
 {
+    if (!ApplyTimeout(socket, SO_SNDTIMEO, timeoutSeconds, g_applied.send)) return -1;
     for (;;) {
-        if (!WaitFor(socket, POLLOUT, timeoutSeconds)) return -1;
-        ssize_t sent = ::send(socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t sent = ::send(socket, data, length, MSG_NOSIGNAL);
         if (sent >= 0) return static_cast<long>(sent);
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            Remember(errno);
-            return -1;
-        }
+        if (errno == EINTR) continue;
+        Remember(errno == EAGAIN || errno == EWOULDBLOCK ? ETIMEDOUT : errno);
+        return -1;
     }
 }
 
 long ReceiveSome(SocketHandle socket, char* buffer, size_t capacity, int timeoutSeconds)
 {
+    if (!ApplyTimeout(socket, SO_RCVTIMEO, timeoutSeconds, g_applied.receive)) return -1;
     for (;;) {
-        if (!WaitFor(socket, POLLIN, timeoutSeconds)) return -1;
-        ssize_t received = ::recv(socket, buffer, capacity, MSG_DONTWAIT);
+        ssize_t received = ::recv(socket, buffer, capacity, 0);
         if (received >= 0) return static_cast<long>(received);
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            Remember(errno);
-            return -1;
-        }
+        if (errno == EINTR) continue;
+        Remember(errno == EAGAIN || errno == EWOULDBLOCK ? ETIMEDOUT : errno);
+        return -1;
     }
 }
 
