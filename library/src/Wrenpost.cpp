@@ -39,7 +39,7 @@ template <size_t N>
 bool FitsSetting(const char (&)[N], const char* pszValue, const char* pszField)
 {
     if (!IsGiven(pszValue) || std::strlen(pszValue) < N) return true;
-    Log("_Wrenpost: %s is longer than %zu characters. Aborting.\n", pszField, N - 1);
+    Log("_Wrenpost: %s is longer than %d characters. Aborting.\n", pszField, static_cast<int>(N - 1));
     return false;
 }
 
