@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -55,6 +56,7 @@ ScopedEnv::~ScopedEnv()
         ::setenv(m_name.c_str(), m_oldValue.c_str(), 1);
     else
         ::unsetenv(m_name.c_str());
+    ::tzset();  // a restored TZ takes effect for the tests that follow
 }
 
 ScopedCurrentFolder::ScopedCurrentFolder(const std::string& path)
