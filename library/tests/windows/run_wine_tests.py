@@ -1,0 +1,388 @@
+#!/usr/bin/python3
+"""Runs the Windows build of the mail library under 64-bit Wine.
+
+The same C host (wrenpost_host.c) is built for Windows, where it loads
+quillnet.dll by name, and for Linux against libquillnet. Each case runs the
+Windows host under Wine against a scripted SMTP peer on 127.0.0.1, mostly
+also the Linux host against a peer of its own, and compares: what the peer
+received must be the same bytes once boundaries, Content-IDs and the Date
+line are masked, and the delivered message must parse with its attachments
+intact.
+
+  run_wine_tests.py --windows-build DIR --linux-host PATH --work DIR
+
+DIR is the x86-64 MinGW build tree. Prints one line per check and ends with
+a summary; the exit status is the number of failed checks.
+"""
+import argparse
+import difflib
+import email
+import email.policy
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PEER = os.path.join(HERE, "smtp_peer.py")
+PYTHON = "/usr/bin/python3"
+RUN_SECONDS = 120
+
+REGISTERED_TYPES = {
+    "qnt": "application/x-quillnet-test",
+    "qnp": "text/plain; charset=us-ascii",
+    # 64 characters and more do not fit the registry buffer.
+    "qnl": "application/x-quillnet-type-whose-name-does-not-fit-sixty-four-bytes",
+}
+
+# A 1x1 GIF, and the HTML that shows it twice. Each reference stands on a
+# line of its own, short enough that its quoted-printable line is not broken
+# whatever the length of the Content-ID.
+PICTURE = bytes.fromhex(
+    "47494638396101000100800000000000ffffff21f90401000000002c000000000100010000020144003b")
+PAGE = (b"<html><body><p>Picture:</p>\r\n"
+        b"<img src=\"pic.gif\">\r\n"
+        b"<p>Again:</p>\r\n"
+        b"<img src=\"pic.gif\">\r\n"
+        b"<p>Caf\xe9 served.</p>\r\n"
+        b"</body></html>\r\n")
+REPORT = b"Quarterly figures\r\n" * 40
+BINARY = bytes(range(256)) * 8 + b"\r\n.\r\n" + bytes(range(255, -1, -1))
+
+
+def run_captured(command, env, cwd=None, check=False):
+    """Runs a program and returns its CompletedProcess. Output goes through
+    files, not pipes: Wine's service processes inherit the handles and
+    outlive the program, so a pipe would not close when the program ends."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        finished = subprocess.run(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=err, timeout=RUN_SECONDS, check=check)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(command, finished.returncode, out.read(), err.read())
+
+
+class Failures:
+    def __init__(self):
+        self.count = 0
+
+    def check(self, condition, what, detail=""):
+        print(("ok      " if condition else "FAILED  ") + what, flush=True)
+        if not condition:
+            self.count += 1
+            if detail:
+                print("        " + detail.replace("\n", "\n        "), flush=True)
+        return condition
+
+
+def windows_path(path):
+    """The name Wine gives a Linux path (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def closed_port():
+    """A loopback port on which nobody listens."""
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    return port
+
+
+class Peer:
+    """A scripted SMTP peer process serving one connection per mode."""
+
+    def __init__(self, record_dir, *modes):
+        os.makedirs(record_dir, exist_ok=True)
+        self.record_dir = record_dir
+        self.process = subprocess.Popen([PYTHON, PEER, record_dir] + list(modes),
+                                        stdout=subprocess.PIPE, text=True)
+        self.port = int(self.process.stdout.readline())
+        self.server = "127.0.0.1:%d" % self.port
+
+    def finish(self):
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def received(self, number=1):
+        with open(os.path.join(self.record_dir, "conn-%d.bin" % number), "rb") as record:
+            return record.read()
+
+    def ending(self, number=1):
+        path = os.path.join(self.record_dir, "conn-%d.end" % number)
+        return open(path).read() if os.path.exists(path) else "no connection"
+
+
+def mask(transcript):
+    """Blanks what differs between two runs of the same job. Quoted-printable
+    soft line breaks go too: they move with the length of the Content-IDs."""
+    transcript = transcript.replace(b"=\r\n", b"")
+    hexa = rb"[0-9A-F]+\.[0-9A-F]+\.[0-9A-F]+\.[0-9A-F]+"
+    transcript = re.sub(rb"PART\.BOUNDARY\.(MIXED|RELATED)\." + hexa, rb"PART.BOUNDARY.\1.*", transcript)
+    transcript = re.sub(rb"PART\.CID\." + hexa, rb"PART.CID.*", transcript)
+    return re.sub(rb"(?m)^Date: [^\r\n]*", rb"Date: *", transcript)
+
+
+def message_of(transcript):
+    """The message inside an SMTP transcript, dot-stuffing undone."""
+    start = transcript.index(b"DATA\r\n") + len(b"DATA\r\n")
+    end = transcript.index(b"\r\n.\r\n", start)
+    data = transcript[start:end + 2]
+    return re.sub(rb"(?m)^\.\.", b".", data)
+
+
+def diff(left, right):
+    lines = difflib.unified_diff(left.decode("latin-1").splitlines(), right.decode("latin-1").splitlines(),
+                                 "windows", "linux", lineterm="", n=1)
+    return "\n".join(list(lines)[:40])
+
+
+class Runner:
+    def __init__(self, args):
+        self.work = os.path.abspath(args.work)
+        self.build = os.path.abspath(args.windows_build)
+        self.linux_host = os.path.abspath(args.linux_host)
+        self.data = os.path.join(self.work, "data")
+        self.windows_host = os.path.join(self.build, "library", "tests", "windows", "wrenpost_host.exe")
+        self.windows_sender = os.path.join(self.build, "tools", "quillnet-send.exe")
+        self.windows_abi = os.path.join(self.build, "library", "tests", "windows",
+                                        "quillnet_abi_test_windows.exe")
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": os.path.join(self.work, "wineprefix"),
+            "WINEDEBUG": "-all",
+            # No offers to download Mono or Gecko on first start.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            # The DLL is found beside the build, as beside a host's program.
+            "WINEPATH": windows_path(os.path.join(self.build, "library")),
+            # OEM page 437 and ANSI page 1252, as on the hosts' systems.
+            "LANG": "en_US.UTF-8",
+            "LC_ALL": "",
+        })
+        for variable in ("MAIL_TEMP", "MM_CHARSET", "QUILLNET_TIMEOUT"):
+            self.env.pop(variable, None)
+        self.failures = Failures()
+        self.case_number = 0
+
+    # ---- set-up ----
+
+    def wine(self, *command, cwd=None, check=False):
+        return run_captured(["wine"] + list(command), self.env, cwd=cwd, check=check)
+
+    def start_wine(self):
+        started = time.monotonic()
+        # One server for the whole run instead of one per program; it needs
+        # the prefix folder to exist.
+        os.makedirs(self.env["WINEPREFIX"], exist_ok=True)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
+        for extension, content_type in REGISTERED_TYPES.items():
+            self.wine("reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t", "REG_SZ",
+                      "/d", content_type, "/f", check=True)
+        print("wine prefix ready in %.1f s" % (time.monotonic() - started), flush=True)
+
+    def stop_wine(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def write_data(self):
+        os.makedirs(self.data, exist_ok=True)
+        files = {"pic.gif": PICTURE, "page.html": PAGE, "report.qnt": REPORT, "data.bin": BINARY,
+                 "notes.qnp": b"Notes.\r\n", "long.qnl": b"Long.\r\n"}
+        for name, content in files.items():
+            with open(os.path.join(self.data, name), "wb") as out:
+                out.write(content)
+        # The Linux build reads registered types from a mime.types file.
+        with open(os.path.join(self.data, "mime.types"), "w") as out:
+            for extension, content_type in REGISTERED_TYPES.items():
+                out.write("%s %s\n" % (content_type.replace(" ", ""), extension))
+
+    # ---- running the hosts ----
+
+    def record_dir(self, name):
+        self.case_number += 1
+        return os.path.join(self.work, "records", "%02d-%s" % (self.case_number, name))
+
+    def run_windows(self, *arguments, extra_env=None):
+        env = dict(self.env)
+        env.update(extra_env or {})
+        return run_captured(["wine", self.windows_host] + list(arguments), env, cwd=self.data)
+
+    def run_linux(self, *arguments, extra_env=None):
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("MAIL_TEMP", "MM_CHARSET", "QUILLNET_TIMEOUT")}
+        env["QUILLNET_MIME_TYPES"] = os.path.join(self.data, "mime.types")
+        env.update(extra_env or {})
+        return run_captured([self.linux_host] + list(arguments), env, cwd=self.data)
+
+    def host_ran(self, platform, case, run):
+        output = run.stdout.decode("latin-1") + run.stderr.decode("latin-1")
+        return self.failures.check(run.returncode == 0 and (case + ": ok") in output,
+                                   "%s: %s host checks" % (platform, case), output.strip())
+
+    # ---- cases ----
+
+    def case_layout(self):
+        run = self.wine(self.windows_abi, cwd=os.path.join(self.build, "library"))
+        output = run.stdout.decode("latin-1")
+        self.failures.check(run.returncode == 0 and " 0 failed" in output,
+                            "windows: job block layout and global memory calls", output.strip())
+
+    def case_mail(self):
+        windows_peer = Peer(self.record_dir("mail-windows"), "accept")
+        windows = self.run_windows("mail", windows_peer.server, windows_path(self.data))
+        windows_peer.finish()
+        linux_peer = Peer(self.record_dir("mail-linux"), "accept")
+        linux = self.run_linux("mail", linux_peer.server, self.data)
+        linux_peer.finish()
+        if not (self.host_ran("windows", "mail", windows) & self.host_ran("linux", "mail", linux)):
+            return
+        from_windows, from_linux = windows_peer.received(), linux_peer.received()
+        self.failures.check(windows_peer.ending() == "quit", "windows: mail dialogue ends with QUIT",
+                            windows_peer.ending())
+        self.failures.check(mask(from_windows) == mask(from_linux),
+                            "windows and linux send the same bytes for the same job",
+                            diff(mask(from_windows), mask(from_linux)))
+        self.check_delivered_mail(message_of(from_windows))
+
+    def check_delivered_mail(self, raw):
+        message = email.message_from_bytes(raw, policy=email.policy.compat32)
+        parts = [part for part in message.walk() if not part.is_multipart()]
+        by_name = {part.get_filename(): part for part in parts if part.get_filename()}
+        text = parts[0].get_payload(decode=True) if parts else b""
+        check = self.failures.check
+        check(text == b"Hello from the test host.\r\n.A line that begins with a dot.\r\n"
+                      b"Caf\xe9, \xfcber, \xa35.\r\nThe end.\r\n",
+              "windows: text part arrives with its dotted line and OEM letters as ANSI", repr(text))
+        check(by_name.get("report.qnt") is not None
+              and by_name["report.qnt"].get_content_type() == "application/x-quillnet-test"
+              and by_name["report.qnt"].get_payload(decode=True) == REPORT,
+              "windows: attachment with the type registered in Wine's registry decodes intact")
+        check(by_name.get("data.bin") is not None and by_name["data.bin"].get_payload(decode=True) == BINARY,
+              "windows: binary attachment decodes to the original bytes")
+        html = [part for part in parts if part.get_content_type() == "text/html"]
+        related = {part.get("Content-ID", "").strip("<>"): part for part in parts if part.get("Content-ID")}
+        references = re.findall(rb'src="cid:([^"]+)"', html[0].get_payload(decode=True)) if html else []
+        check(len(references) == 2 and len(related) == 1
+              and all(reference.decode() in related for reference in references)
+              and all(related[r.decode()].get_payload(decode=True) == PICTURE for r in references),
+              "windows: both picture references resolve to one related part holding the picture",
+              "references %r, related parts %r" % (references, list(related)))
+
+    def case_greeting_error(self):
+        text = "554 5.3.2 Test refuses this client"
+        for platform, run in (("windows", self.run_windows), ("linux", self.run_linux)):
+            peer = Peer(self.record_dir("greeting-" + platform), "greet:" + text)
+            result = run("greeting-error", peer.server, text)
+            peer.finish()
+            self.host_ran(platform, "greeting-error", result)
+            self.failures.check(peer.received() == b"",
+                                "%s: nothing is sent after an error greeting" % platform,
+                                repr(peer.received()[:200]))
+
+    def case_refused(self):
+        port = closed_port()
+        log = os.path.join(self.work, "refused-debug.log")
+        self.host_ran("windows", "refused", self.run_windows("refused", "127.0.0.1:%d" % port, windows_path(log)))
+        self.host_ran("linux", "refused", self.run_linux("refused", "127.0.0.1:%d" % port, log))
+
+    def case_cancel(self):
+        for platform, run in (("windows", self.run_windows), ("linux", self.run_linux)):
+            folder = os.path.join(self.work, "mailtemp-" + platform)
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
+            named = windows_path(folder) if platform == "windows" else folder
+            peer = Peer(self.record_dir("cancel-" + platform), "accept")
+            result = run("cancel", peer.server, named, extra_env={"MAIL_TEMP": named})
+            peer.finish()
+            self.host_ran(platform, "cancel", result)
+            received = peer.received()
+            data = received.split(b"DATA\r\n", 1)[1] if b"DATA\r\n" in received else b""
+            self.failures.check(
+                peer.ending() == "closed in data" and b"\r\n.\r\n" not in data and b"QUIT" not in data,
+                "%s: cancel drops the connection inside the data, nothing is delivered" % platform,
+                "ending %r, %d data bytes" % (peer.ending(), len(data)))
+
+    def case_debug_file(self):
+        missing = os.path.join(self.work, "no-such-folder", "debug.log")
+        port = closed_port()
+        windows = self.run_windows("debugfile", "127.0.0.1:%d" % port, windows_path(missing))
+        self.host_ran("windows", "debugfile", windows)
+        shown = b"box: owner=none" in windows.stdout
+        print("        message box %s" % ("checked on the display" if shown else "not shown (no display)"))
+        linux = self.run_linux("debugfile", "127.0.0.1:%d" % port, missing)
+        self.host_ran("linux", "debugfile", linux)
+        self.failures.check(b"ERROR!: Error creating debug file" in linux.stderr,
+                            "linux: the message box text goes to standard error", repr(linux.stderr))
+
+    def case_registry(self):
+        peer = Peer(self.record_dir("registry"), "accept")
+        run = self.run_windows("registry", peer.server, windows_path(self.data))
+        peer.finish()
+        if not self.host_ran("windows", "registry", run):
+            return
+        received = peer.received()
+        expected = [
+            b'Content-Type: application/x-quillnet-test\r\nContent-Disposition: attachment; filename="report.qnt"',
+            b'Content-Type: text/plain;\r\n\tcharset="us-ascii"\r\nContent-Disposition: attachment; filename="notes.qnp"',
+            b'Content-Type: unknown/qnl\r\nContent-Disposition: attachment; filename="long.qnl"',
+        ]
+        for line in expected:
+            self.failures.check(line in received, "windows: registry gives %s" % line.split(b"\r\n")[0].decode())
+
+    def case_command_line(self):
+        peer = Peer(self.record_dir("quillnet-send"), "accept")
+        run = run_captured(["wine", self.windows_sender, "--host", peer.server, "--from", "tester@example.com",
+                            "--to", "Ann Example <ann@example.com>", "--subject", "From the command line",
+                            "--message", "Sent by quillnet-send.exe.", "--attach",
+                            windows_path(os.path.join(self.data, "data.bin")), "--quiet"],
+                           self.env, cwd=self.data)
+        peer.finish()
+        output = (run.stdout + run.stderr).decode("latin-1").strip()
+        if not self.failures.check(run.returncode == 0 and output.endswith("Mail Send OK!"),
+                                   "windows: quillnet-send.exe reports the mail sent", output):
+            return
+        message = email.message_from_bytes(message_of(peer.received()), policy=email.policy.compat32)
+        attached = [part.get_payload(decode=True) for part in message.walk() if part.get_filename() == "data.bin"]
+        self.failures.check(message["To"] is not None and "ann@example.com" in message["To"] and attached == [BINARY],
+                            "windows: quillnet-send.exe delivers the text and the attachment intact",
+                            "To %r, %d attachment(s)" % (message["To"], len(attached)))
+
+    def run(self):
+        shutil.rmtree(os.path.join(self.work, "records"), ignore_errors=True)
+        self.write_data()
+        self.start_wine()
+        try:
+            self.case_layout()
+            self.case_mail()
+            self.case_greeting_error()
+            self.case_refused()
+            self.case_cancel()
+            self.case_debug_file()
+            self.case_registry()
+            self.case_command_line()
+        finally:
+            self.stop_wine()
+        print("%d check(s) failed" % self.failures.count if self.failures.count else "all checks passed")
+        return self.failures.count
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--windows-build", required=True)
+    parser.add_argument("--linux-host", required=True)
+    parser.add_argument("--work", required=True)
+    return Runner(parser.parse_args()).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Builds quillnet.dll and quillnet-send.exe for 32- and 64-bit Windows with
+# MinGW-w64, checks what the DLLs export and import, and runs the 64-bit build
+# under Wine against the Linux build of the same sources.
+#
+# Needs: g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+# python3 (and xvfb, optional: with it the message box is checked on screen).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc)
+failed=0
+
+for tool in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine /usr/bin/python3 cc; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "missing $tool: run scripts/install-deps.sh" >&2
+    exit 1
+  fi
+done
+
+# Only these DLLs may be imported: the system's own.
+system_dlls="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL WS2_32.DLL WSOCK32.DLL"
+
+fail() {
+  echo "FAILED  $*"
+  failed=$((failed + 1))
+}
+
+# check_binary <objdump> <file> <expected exports, space-separated> <extra allowed imports>
+check_binary() {
+  local objdump=$1 file=$2 expected=$3 extra=$4 exports imports name
+  exports=$("$objdump" -p "$file" |
+    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[[:space:]]*\[ *[0-9]+\]/ {print $NF}' | tr '\n' ' ')
+  if [ "${exports% }" = "$expected" ]; then
+    echo "ok      $file exports: ${expected:-nothing}"
+  else
+    fail "$file exports '${exports% }', expected '$expected'"
+  fi
+  imports=$("$objdump" -p "$file" | awk '/DLL Name:/ {print toupper($3)}' | sort -u)
+  for name in $imports; do
+    case " $system_dlls $extra " in
+      *" $name "*) ;;
+      *) fail "$file imports $name, which is not a system DLL" ;;
+    esac
+  done
+  echo "        imports: $(echo $imports)"
+}
+
+for arch in i686 x86_64; do
+  dir=build-mingw-$arch
+  echo "== $arch: build"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$arch.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DQUILLNET_BUILD_TESTS=OFF -DQUILLNET_BUILD_HOSTS=OFF \
+    --no-warn-unused-cli >/dev/null
+  # The test programs compile the public header in a C host: on i686 that
+  # proves the 88-byte job block through its static assertions.
+  cmake --build "$dir" -j "$jobs" --target quillnet wrenpost_host quillnet_abi_test_windows quillnet-send
+
+  echo "== $arch: export table and imports"
+  objdump=$arch-w64-mingw32-objdump
+  [ "$arch" = x86_64 ] && format=pei-x86-64 || format=pei-i386
+  if "$objdump" -f "$dir/library/quillnet.dll" | grep -q "file format $format"; then
+    echo "ok      quillnet.dll is $format"
+  else
+    fail "quillnet.dll is not $format"
+  fi
+  check_binary "$objdump" "$dir/library/quillnet.dll" "_Wrenpost" ""
+  check_binary "$objdump" "$dir/tools/quillnet-send.exe" "" "QUILLNET.DLL"
+done
+
+echo "== linux build of the same sources, for comparison"
+cmake -S . -B build-wine-ref -G Ninja -DQUILLNET_LIBRARY_ONLY=ON -DQUILLNET_BUILD_HOSTS=OFF >/dev/null
+cmake --build build-wine-ref -j "$jobs" --target quillnet
+cc -Wall -Wextra -Werror -I library/include library/tests/windows/wrenpost_host.c \
+  -L build-wine-ref/library -lquillnet -Wl,-rpath,"$PWD/build-wine-ref/library" \
+  -o build-wine-ref/wrenpost_host
+
+echo "== x86_64 under wine"
+work=build-mingw-x86_64/wine-tests
+mkdir -p "$work"
+display=()
+if command -v xvfb-run >/dev/null; then display=(xvfb-run -a); fi
+"${display[@]}" /usr/bin/python3 library/tests/windows/run_wine_tests.py \
+  --windows-build build-mingw-x86_64 --linux-host build-wine-ref/wrenpost_host \
+  --work "$work" || failed=$((failed + $?))
+
+if [ "$failed" -ne 0 ]; then
+  echo "windows tests: $failed failure(s)"
+  exit 1
+fi
+echo "windows tests: all passed"
