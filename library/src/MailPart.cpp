@@ -48,7 +48,7 @@ CMailPart::CMailPart(CMailUtil* pSession)
 {
     m_bRelated = 0;
     m_pListHead = pSession->m_pFirstPart;
-    InitCommon(pSession);
+    InitCommon(pSession, pSession->m_pLastPart);
 }
 
 CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
@@ -65,7 +65,8 @@ CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
                   platform::ProcessId(), static_cast<unsigned long long>(platform::CurrentTime()),
                   platform::TickCount(), reinterpret_cast<uintptr_t>(this));
     m_szContentId = szContentId;
-    InitCommon(pSession);
+    InitCommon(pSession, pOwner->m_pLastRelated);
+    pOwner->m_pLastRelated = this;
 }
 
 CMailPart::~CMailPart()
@@ -84,7 +85,7 @@ CMailPart::~CMailPart()
     }
 }
 
-void CMailPart::InitCommon(CMailUtil* pSession)
+void CMailPart::InitCommon(CMailUtil* pSession, CMailPart* pKnownTail)
 {
     m_bText = 1;
     m_bRichText = 0;
@@ -95,15 +96,14 @@ void CMailPart::InitCommon(CMailUtil* pSession)
     const char* pszCharset = std::getenv("MM_CHARSET");
     m_szCharsetBuf = pszCharset ? pszCharset : "iso-8859-1";
     m_pszCharset = m_szCharsetBuf.c_str();
-    LinkIntoList();
+    LinkIntoList(pKnownTail);
 }
 
-void CMailPart::LinkIntoList()
+void CMailPart::LinkIntoList(CMailPart* pKnownTail)
 {
     if (m_pListHead && m_pListHead != this) {
-        // Top-level parts start from the session's tail, so adding many stays
-        // linear; related lists start from their head.
-        CMailPart* pLast = !m_bRelated && m_pSession->m_pLastPart ? m_pSession->m_pLastPart : m_pListHead;
+        // Starting from the list's known tail keeps adding many parts linear.
+        CMailPart* pLast = pKnownTail ? pKnownTail : m_pListHead;
         while (pLast->m_pNext) pLast = pLast->m_pNext;
         pLast->m_pNext = this;
         m_pPrev = pLast;
@@ -214,6 +214,12 @@ int CMailPart::Create(const char* pszSource, int kind, int bOemToAnsi)
         default:
             break;  // an unknown kind stays an empty text part
     }
-    if (m_bHtml) GetRelatedParts();
+    if (m_bHtml) {
+        GetRelatedParts();
+        // Rewritten references lengthen lines; an HTML file that chose 7bit
+        // must still keep every line within what SMTP accepts.
+        if (kind == PART_HTML_FILE && m_nEncoding == ENC_7BIT && NeedsQuotedPrintable(m_pszData))
+            ChooseTextEncoding(bOemToAnsi);
+    }
     return 0;
 }

@@ -34,7 +34,7 @@ public:
     void GetRelatedParts();
 
     // Appends this part after the last part of the list headed by m_pListHead.
-    void LinkIntoList();
+    void LinkIntoList(CMailPart* pKnownTail = nullptr);
 
     int m_bText = 1;
     int m_bRichText = 0;
@@ -51,12 +51,13 @@ public:
     CMailPart* m_pPrev = nullptr;
     CMailPart* m_pListHead = nullptr;
     CMailPart* m_pFirstRelated = nullptr;
+    CMailPart* m_pLastRelated = nullptr;  // tail of the related list, for constant-time appends
     std::string m_szContentTypeBuf;
     std::string m_szDisposition;
     CMailUtil* m_pSession = nullptr;
 
 private:
-    void InitCommon(CMailUtil* pSession);
+    void InitCommon(CMailUtil* pSession, CMailPart* pKnownTail);
     void SetText(const char* pszText);
     bool ReadTextFile(const char* pszPath);
     void ChooseTextEncoding(int bOemToAnsi);

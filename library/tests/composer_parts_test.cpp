@@ -68,6 +68,23 @@ TEST_F(ComposerParts, KindsChooseEncodingAndCharset)
     EXPECT_EQ(session.AddPart(m_folder.Path().c_str(), 5), -1);  // a folder is no text file
 }
 
+TEST_F(ComposerParts, HtmlFileWhoseRewrittenLineOutgrowsSmtpGoesQuotedPrintable)
+{
+    // 990 bytes fit on one SMTP line; the "cid:" reference that replaces
+    // "pic.gif" makes the line too long for 7bit.
+    composer_test::ScopedCurrentFolder here(m_folder.Path());
+    m_folder.WriteFile("pic.gif", "GIF89a");
+    const std::string tag = "<img src=\"pic.gif\">";
+    const std::string page = m_folder.WriteFile("page.html", tag + std::string(990 - tag.size(), 'x') + "\r\n");
+    CMailUtil session;
+    ASSERT_EQ(session.AddPart(page.c_str(), 5), 0);
+    const CMailPart* pPart = session.m_pFirstPart;
+    ASSERT_NE(pPart->m_pFirstRelated, nullptr);
+    EXPECT_NE(pPart->m_pszData.find("cid:"), std::string::npos);
+    EXPECT_EQ(pPart->m_nEncoding, ENC_QUOTED_PRINTABLE);
+    EXPECT_STREQ(pPart->m_pszCharset, "us-ascii");
+}
+
 TEST_F(ComposerParts, OemConversionAppliesOnlyWhereTheKindAllowsIt)
 {
     const std::string oem =
