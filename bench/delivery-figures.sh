@@ -68,6 +68,21 @@ measure() {
   fi
   read -r wall peak <"$data/time.out"
 }
+# The fastest of N runs (and the largest peak), so that a busy moment of a
+# shared machine does not decide a ratio.
+best_of() {
+  local runs=$1 best="" top=0
+  shift
+  for _ in $(seq "$runs"); do
+    measure "$@"
+    if [ -z "$best" ] || $python -c "import sys; sys.exit(not float(sys.argv[1]) < float(sys.argv[2]))" "$wall" "$best"; then
+      best=$wall
+    fi
+    [ "$peak" -gt "$top" ] && top=$peak
+  done
+  wall=$best
+  peak=$top
+}
 
 echo "== one small message, whole process ($runs runs each)"
 start=$(now)
@@ -81,10 +96,10 @@ theirs=$(elapsed "$start" "$(now)")
 echo "  library host: ${ours} s   curl (pre-composed): ${theirs} s   ratio $(ratio "$ours" "$theirs") (target <= 1.5)"
 echo
 
-echo "== one mail with a ${size_mb} MB attachment, composed and delivered"
-measure "$bin/dialogue_host" "$host" --attach "$binary"
+echo "== one mail with a ${size_mb} MB attachment, composed and delivered (best of 3; Python best of 2)"
+best_of 3 "$bin/dialogue_host" "$host" --attach "$binary"
 ours=$wall ours_peak=$peak
-measure bash -c "base64 -w 76 '$binary' >'$data/tmp/yardstick.b64' && '$bin/dialogue_client' $port '$data/tmp/yardstick.b64' 1 65536"
+best_of 3 bash -c "base64 -w 76 '$binary' >'$data/tmp/yardstick.b64' && '$bin/dialogue_client' $port '$data/tmp/yardstick.b64' 1 65536"
 yard=$wall
 rm -f "$data/tmp/yardstick.b64"
 cat >"$data/smtplib_send.py" <<'PY'
@@ -99,7 +114,7 @@ with open(path, "rb") as source:
 with smtplib.SMTP("127.0.0.1", port) as client:
     client.send_message(message)
 PY
-measure $python "$data/smtplib_send.py" "$port" "$binary"
+best_of 2 $python "$data/smtplib_send.py" "$port" "$binary"
 py=$wall py_peak=$peak
 echo "  library host:            ${ours} s, peak ${ours_peak} KiB"
 echo "  base64 -w 76 + 64 KiB:   ${yard} s   library/yardstick $(ratio "$ours" "$yard") (target <= 1)"
@@ -110,9 +125,9 @@ measure "$bin/dialogue_host" "$host" --attach "$small_binary"
 echo "  peak memory with a 10 MB attachment: ${peak} KiB (target: under 16384 KiB, the same for any size)"
 echo
 
-echo "== one mail to 10,000 recipients"
-measure "$bin/dialogue_host" "$host" --recipients 10000
+echo "== one mail to 10,000 recipients (best of 3)"
+best_of 3 "$bin/dialogue_host" "$host" --recipients 10000
 ours=$wall
-measure "$bin/dialogue_client" "$port" "$small" 10000
+best_of 3 "$bin/dialogue_client" "$port" "$small" 10000
 yard=$wall
 echo "  library host: ${ours} s   minimal lockstep client: ${yard} s   ratio $(ratio "$ours" "$yard") (target <= 1.25)"

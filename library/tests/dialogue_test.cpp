@@ -82,10 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
                   Script{ReplyInPieces({"220 scri", "pted ready\r\n"})} + Trim(SmtpUpToData(1), 1, 0) +
                       kAcceptAndQuit,
                   0, kSimpleMailCommands, ""},
+        // A reply read before its last line came would leave every later
+        // reply one command behind, and the refusal of MAIL unseen.
         PhaseCase{"MultiLineInPieces",
-                  Script{ReplyInPieces({"220-scripted\r\n", "220-still greeting\r\n", "220 ready\r\n"})} +
-                      Trim(SmtpUpToData(1), 1, 0) + kAcceptAndQuit,
-                  0, kSimpleMailCommands, ""},
+                  {ReplyInPieces({"220-scripted\r\n", "220-still greeting\r\n", "220 ready\r\n"}), ReadLine(),
+                   Reply("250 hello\r\n"), ReadLine(), Reply("550 not from you\r\n")},
+                  9,
+                  kHelo + kMail,
+                  "550 not from you\r\n"},
         PhaseCase{"MultiLineErrorInOneRead",
                   {Reply("554-first line\r\n554 second line\r\n")},
                   9,

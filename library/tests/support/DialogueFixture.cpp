@@ -71,7 +71,8 @@ void DialogueTest::SetUp()
     ASSERT_FALSE(m_tempFolder.empty());
     ASSERT_FALSE(m_workFolder.empty());
     ::setenv("MAIL_TEMP", m_tempFolder.c_str(), 1);
-    ::unsetenv("QUILLNET_TIMEOUT");
+    // A dialogue that falls out of step fails the test in seconds, not minutes.
+    ::setenv("QUILLNET_TIMEOUT", "10", 1);
     ASSERT_TRUE(OpenDebugFile((m_workFolder + "/debug.log").c_str()));
     g_bVerbose = 1;
 }
