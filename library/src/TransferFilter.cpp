@@ -4,25 +4,31 @@
 
 void CTransferFilter::Append(const char* pData, size_t nLength, std::string& out)
 {
-    // Works line by line with memchr so that long runs without a line feed
-    // (base64 bodies are 76 bytes a line) are copied in one piece.
-    if (nLength > 0) m_bAnyData = true;
-    while (nLength > 0) {
-        if (m_bLineStart && *pData == '.') out += '.';
-        const char* pLineFeed = static_cast<const char*>(std::memchr(pData, '\n', nLength));
-        size_t nSpan = pLineFeed ? static_cast<size_t>(pLineFeed - pData) : nLength;
-        out.append(pData, nSpan);
-        bool bCRBefore = nSpan > 0 ? pData[nSpan - 1] == '\r' : m_bAfterCR;
-        if (!pLineFeed) {
-            m_bLineStart = false;
-            m_bAfterCR = bCRBefore;
-            return;
+    if (nLength == 0) return;
+    m_bAnyData = true;
+    // Most pieces (base64 bodies above all) need no change: copy runs between
+    // the places that do in one append, finding line feeds with memchr.
+    const char* const pEnd = pData + nLength;
+    const char* pCopyFrom = pData;
+    if (m_bLineStart && *pData == '.') out += '.';
+    for (const char* p = pData;;) {
+        const char* pLineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
+        if (!pLineFeed) break;
+        bool bCRBefore = pLineFeed > pData ? pLineFeed[-1] == '\r' : m_bAfterCR;
+        if (!bCRBefore) {
+            out.append(pCopyFrom, pLineFeed);
+            out += '\r';
+            pCopyFrom = pLineFeed;
         }
-        if (!bCRBefore) out += '\r';
-        out += '\n';
-        m_bLineStart = true;
-        m_bAfterCR = false;
-        pData += nSpan + 1;
-        nLength -= nSpan + 1;
+        p = pLineFeed + 1;
+        if (p == pEnd) break;
+        if (*p == '.') {
+            out.append(pCopyFrom, p);
+            out += '.';
+            pCopyFrom = p;
+        }
     }
+    out.append(pCopyFrom, pEnd);
+    m_bLineStart = pEnd[-1] == '\n';
+    m_bAfterCR = pEnd[-1] == '\r';
 }
