@@ -55,6 +55,9 @@ for arch in i686 x86_64; do
   # The test programs compile the public header in a C host: on i686 that
   # proves the 88-byte job block through its static assertions.
   cmake --build "$dir" -j "$jobs" --target quillnet wrenpost_host quillnet_abi_test_windows quillnet-send
+  if [ "$arch" = x86_64 ]; then
+    cmake --build "$dir" -j "$jobs" --target quillnet_unit_tests_windows
+  fi
 
   echo "== $arch: export table and imports"
   objdump=$arch-w64-mingw32-objdump

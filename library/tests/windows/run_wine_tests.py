@@ -158,6 +158,8 @@ class Runner:
         self.linux_host = os.path.abspath(args.linux_host)
         self.data = os.path.join(self.work, "data")
         self.windows_host = os.path.join(self.build, "library", "tests", "windows", "wrenpost_host.exe")
+        self.windows_units = os.path.join(self.build, "library", "tests", "windows",
+                                          "quillnet_unit_tests_windows.exe")
         self.windows_sender = os.path.join(self.build, "tools", "quillnet-send.exe")
         self.windows_abi = os.path.join(self.build, "library", "tests", "windows",
                                         "quillnet_abi_test_windows.exe")
@@ -245,6 +247,21 @@ class Runner:
         output = run.stdout.decode("latin-1")
         self.failures.check(run.returncode == 0 and " 0 failed" in output,
                             "windows: job block layout and global memory calls", output.strip())
+
+    def case_unit_tests(self):
+        if not os.path.exists(self.windows_units):
+            print("        library unit tests not built (no GoogleTest sources)")
+            return
+        # These two make a write-only stream through Linux's /proc.
+        linux_only = "MessageTransfer.UnreadableFileIsReportedNotSent:" \
+                     "TransferEncoderFileTest.FailuresAreNotReportedAsSuccess"
+        run = self.wine(self.windows_units, "--gtest_filter=-" + linux_only, "--gtest_brief=1",
+                        cwd=self.work)
+        output = run.stdout.decode("latin-1")
+        passed = re.search(r"\[  PASSED  \] (\d+) test", output)
+        self.failures.check(run.returncode == 0 and passed is not None,
+                            "windows: encoder and wire filter unit tests (%s passed)"
+                            % (passed.group(1) if passed else "none"), output[-3000:])
 
     def case_mail(self):
         windows_peer = Peer(self.record_dir("mail-windows"), "accept")
@@ -373,6 +390,7 @@ class Runner:
         self.start_wine()
         try:
             self.case_layout()
+            self.case_unit_tests()
             self.case_mail()
             self.case_greeting_error()
             self.case_refused()
