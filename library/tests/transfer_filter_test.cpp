@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -203,19 +205,21 @@ TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltere
 
 TEST(MessageTransfer, UnreadableFileIsReportedNotSent)
 {
-    FILE* pFile = std::tmpfile();
-    std::fputs("some text\r\n", pFile);
-    std::fflush(pFile);
     // Reading from a stream opened only for writing fails.
-    FILE* pWriteOnly = std::fopen(("/proc/self/fd/" + std::to_string(fileno(pFile))).c_str(), "wb");
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("quillnet-transfer-" + std::to_string(std::random_device()()) + ".tmp"))
+                                 .string();
+    FILE* pWriteOnly = std::fopen(path.c_str(), "wb");
     ASSERT_NE(pWriteOnly, nullptr);
+    std::fputs("some text\r\n", pWriteOnly);
+    std::fflush(pWriteOnly);
     TransferRecord record;
     CMessageTransfer transfer(
         [&record](const char* pData, size_t nLength) { record.writes.emplace_back(pData, nLength); }, {});
     EXPECT_EQ(transfer.Run(pWriteOnly, 11), CMessageTransfer::kReadFailed);
     EXPECT_TRUE(record.writes.empty());
     std::fclose(pWriteOnly);
-    std::fclose(pFile);
+    std::remove(path.c_str());
 }
 
 }  // namespace
