@@ -315,6 +315,13 @@ class Runner:
                                 "%s: nothing is sent after an error greeting" % platform,
                                 repr(peer.received()[:200]))
 
+    def case_silent(self):
+        for platform, run in (("windows", self.run_windows), ("linux", self.run_linux)):
+            peer = Peer(self.record_dir("silent-" + platform), "silent")
+            result = run("silent", peer.server, "-", extra_env={"QUILLNET_TIMEOUT": "2"})
+            peer.finish()
+            self.host_ran(platform, "silent", result)
+
     def case_refused(self):
         port = closed_port()
         log = os.path.join(self.work, "refused-debug.log")
@@ -393,6 +400,7 @@ class Runner:
             self.case_unit_tests()
             self.case_mail()
             self.case_greeting_error()
+            self.case_silent()
             self.case_refused()
             self.case_cancel()
             self.case_debug_file()

@@ -8,6 +8,7 @@ one connection for each mode given on the command line, in order:
                   250 after the end of the data, 221 to QUIT
   greet:<text>    answers the connection with <text> and CR LF, then waits
                   for the client to go away
+  silent          never answers; waits for the client to go away
 
 Every byte received on connection N is written to <record-dir>/conn-N.bin;
 <record-dir>/conn-N.end says how the connection ended ("quit", "closed in
@@ -64,7 +65,8 @@ def serve_accept(conn, record):
 
 
 def serve_greeting(conn, record, text):
-    conn.sendall(text.encode("ascii") + b"\r\n")
+    if text is not None:
+        conn.sendall(text.encode("ascii") + b"\r\n")
     while True:
         chunk = conn.recv(65536)
         if not chunk:
@@ -90,6 +92,8 @@ def main():
             try:
                 if mode == "accept":
                     end = serve_accept(conn, record)
+                elif mode == "silent":
+                    end = serve_greeting(conn, record, None)
                 elif mode.startswith("greet:"):
                     end = serve_greeting(conn, record, mode[len("greet:"):])
                 else:

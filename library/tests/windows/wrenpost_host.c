@@ -17,6 +17,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "quillnet/wrenpost.h"
 
@@ -257,6 +258,28 @@ static void CaseGreetingError(const char* server, const char* replyText)
     Check(g_calls == 0, "greeting-error: %d progress calls before any transfer", g_calls);
 }
 
+/* The server accepts the connection and never answers: with QUILLNET_TIMEOUT
+ * at 2 s the call gives up with result 8 instead of waiting for ever. */
+static void CaseSilent(const char* server)
+{
+    static const char* const to[] = {"", "ann@example.com"};
+    WRENPOSTDATA job;
+    int32_t result;
+    time_t started = time(NULL);
+    long seconds;
+
+    InitJob(&job, server);
+    job.TOADR = AddressBlock(to, 1);
+    job.MESSAGETEXT = "Never sent.";
+    job.MESSAGETYPE = PART_TEXT;
+    result = g_wrenpost(&job);
+    FreeJobBlocks(&job);
+    seconds = (long)(time(NULL) - started);
+
+    Check(result == RESULT_RECEIVE_FAILED, "silent: result %d, expected 8", (int)result);
+    Check(seconds >= 1 && seconds <= 10, "silent: gave up after %ld s, expected about 2", seconds);
+}
+
 /* Nobody listens: result 6 and the log line with the socket layer's error. */
 static void CaseRefused(const char* server, const char* debugFile)
 {
@@ -429,7 +452,7 @@ int main(int argc, char** argv)
     setvbuf(stdout, NULL, _IONBF, 0);
     if (argc < 4) {
         printf(
-            "usage: wrenpost_host mail|greeting-error|refused|cancel|debugfile|registry "
+            "usage: wrenpost_host mail|greeting-error|silent|refused|cancel|debugfile|registry "
             "<host:port> <argument>\n");
         return 2;
     }
@@ -439,6 +462,8 @@ int main(int argc, char** argv)
         CaseMail(argv[2], argv[3]);
     } else if (!strcmp(name, "greeting-error")) {
         CaseGreetingError(argv[2], argv[3]);
+    } else if (!strcmp(name, "silent")) {
+        CaseSilent(argv[2]);
     } else if (!strcmp(name, "refused")) {
         CaseRefused(argv[2], argv[3]);
     } else if (!strcmp(name, "cancel")) {
