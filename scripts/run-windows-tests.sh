@@ -69,6 +69,16 @@ for arch in i686 x86_64; do
   fi
   check_binary "$objdump" "$dir/library/quillnet.dll" "_Wrenpost" ""
   check_binary "$objdump" "$dir/tools/quillnet-send.exe" "" "QUILLNET.DLL"
+  # A C host that declares _Wrenpost and links the import library must
+  # import exactly that name from quillnet.dll.
+  host=$dir/library/tests/windows/quillnet_abi_test_windows.exe
+  imported=$("$objdump" -p "$host" | awk '/DLL Name:/ {dll = tolower($3)} /^[[:space:]]*$/ {dll = ""}
+    dll == "quillnet.dll" && /^[[:space:]]*[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]/ {print $3}')
+  if [ "$imported" = "_Wrenpost" ]; then
+    echo "ok      a C host imports _Wrenpost from quillnet.dll by name"
+  else
+    fail "$host does not import _Wrenpost from quillnet.dll"
+  fi
 done
 
 echo "== linux build of the same sources, for comparison"
