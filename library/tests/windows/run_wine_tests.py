@@ -278,7 +278,25 @@ class Runner:
         self.failures.check(mask(from_windows) == mask(from_linux),
                             "windows and linux send the same bytes for the same job",
                             diff(mask(from_windows), mask(from_linux)))
+        self.check_ids("windows", windows.stdout, from_windows, with_ticks=True)
+        self.check_ids("linux", linux.stdout, from_linux, with_ticks=False)
         self.check_delivered_mail(message_of(from_windows))
+
+    def check_ids(self, platform, host_output, transcript, with_ticks):
+        """The boundary and every Content-ID carry the host's process id, a
+        time within the call and (Windows) a tick count within the call."""
+        seen = re.search(rb"ids: pid=(\w+) time=(\w+)-(\w+) ticks=(\w+)-(\w+)", host_output)
+        ids = re.findall(rb"PART\.(?:CID|BOUNDARY\.MIXED|BOUNDARY\.RELATED)\.(\w+)\.(\w+)\.(\w+)\.\w+", transcript)
+        if not self.failures.check(seen is not None and len(ids) >= 3,
+                                   "%s: boundaries and Content-IDs found" % platform, repr(host_output)):
+            return
+        pid, first, last, tick_first, tick_last = (int(value, 16) for value in seen.groups())
+        wrong = [triple for triple in ids
+                 if int(triple[0], 16) != pid or not first <= int(triple[1], 16) <= last
+                 or (with_ticks and not tick_first <= int(triple[2], 16) <= tick_last)]
+        self.failures.check(not wrong, "%s: ids carry the process id, the time%s" %
+                            (platform, " and the tick count" if with_ticks else ""),
+                            "host %s, wrong %r" % (seen.group(0), wrong[:3]))
 
     def check_delivered_mail(self, raw):
         message = email.message_from_bytes(raw, policy=email.policy.compat32)

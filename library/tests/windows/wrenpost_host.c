@@ -26,12 +26,17 @@
 #define PATH_SEPARATOR "\\"
 #define CONNECTION_REFUSED 10061 /* WSAECONNREFUSED */
 #define LOG_LINE_END "\r\n"      /* the debug file is opened in text mode */
+#define PROCESS_ID() GetCurrentProcessId()
+#define TICK_COUNT() (unsigned long)GetTickCount()
 #else
 #include <dirent.h>
 #include <errno.h>
+#include <unistd.h>
 #define PATH_SEPARATOR "/"
 #define CONNECTION_REFUSED ECONNREFUSED
 #define LOG_LINE_END "\n"
+#define PROCESS_ID() getpid()
+#define TICK_COUNT() 0ul /* the library's monotonic clock is not reachable from here */
 #endif
 
 typedef int32_t (*WrenpostEntry)(WRENPOSTDATA*);
@@ -202,6 +207,8 @@ static void CaseMail(const char* server, const char* folder)
     WRENPOSTDATA job;
     int32_t result;
     int32_t expectedCalls, expectedProcessed;
+    unsigned long ticksBefore, ticksAfter;
+    time_t started;
 
     InitJob(&job, server);
     job.FROM = "\"Quill Tester\" <tester@example.com>";
@@ -217,7 +224,14 @@ static void CaseMail(const char* server, const char* folder)
     job.ATTACHMENTS = AttachmentBlock(folder, files, kinds, 3);
     job.SERVERERRORMESSAGE = reply;
 
+    /* The ids in boundaries and Content-IDs come from the process id, the
+     * clock and the tick count: the driver checks them against these. */
+    started = time(NULL);
+    ticksBefore = TICK_COUNT();
     result = g_wrenpost(&job);
+    ticksAfter = TICK_COUNT();
+    printf("ids: pid=%lX time=%lX-%lX ticks=%lX-%lX\n", (unsigned long)PROCESS_ID(), (unsigned long)started,
+           (unsigned long)time(NULL), ticksBefore, ticksAfter);
     FreeJobBlocks(&job);
 
     Check(result == RESULT_OK, "mail: result %d, expected 0 (server said '%s')", (int)result, reply);
