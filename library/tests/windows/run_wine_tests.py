@@ -19,6 +19,7 @@ import difflib
 import email
 import email.policy
 import os
+import random
 import re
 import shutil
 import socket
@@ -55,6 +56,7 @@ PAGE = (b"<html><body><p>Picture:</p>\r\n"
         b"</body></html>\r\n")
 REPORT = b"Quarterly figures\r\n" * 40
 BINARY = bytes(range(256)) * 8 + b"\r\n.\r\n" + bytes(range(255, -1, -1))
+LARGE = random.Random(6).randbytes(12 << 20)
 
 
 def run_captured(command, env, cwd=None, check=False):
@@ -207,7 +209,7 @@ class Runner:
     def write_data(self):
         os.makedirs(self.data, exist_ok=True)
         files = {"pic.gif": PICTURE, "page.html": PAGE, "report.qnt": REPORT, "data.bin": BINARY,
-                 "notes.qnp": b"Notes.\r\n", "long.qnl": b"Long.\r\n"}
+                 "notes.qnp": b"Notes.\r\n", "long.qnl": b"Long.\r\n", "large.bin": LARGE}
         for name, content in files.items():
             with open(os.path.join(self.data, name), "wb") as out:
                 out.write(content)
@@ -322,6 +324,18 @@ class Runner:
               "windows: both picture references resolve to one related part holding the picture",
               "references %r, related parts %r" % (references, list(related)))
 
+    def case_large(self):
+        peer = Peer(self.record_dir("large"), "accept")
+        started = time.monotonic()
+        run = self.run_windows("large", peer.server, windows_path(self.data))
+        seconds = time.monotonic() - started
+        peer.finish()
+        if not self.host_ran("windows", "large", run):
+            return
+        message = email.message_from_bytes(message_of(peer.received()), policy=email.policy.compat32)
+        self.failures.check(message.get_filename() == "large.bin" and message.get_payload(decode=True) == LARGE,
+                            "windows: a %d MiB attachment arrives intact (%.1f s)" % (len(LARGE) >> 20, seconds))
+
     def case_greeting_error(self):
         text = "554 5.3.2 Test refuses this client"
         for platform, run in (("windows", self.run_windows), ("linux", self.run_linux)):
@@ -417,6 +431,7 @@ class Runner:
             self.case_layout()
             self.case_unit_tests()
             self.case_mail()
+            self.case_large()
             self.case_greeting_error()
             self.case_silent()
             self.case_refused()

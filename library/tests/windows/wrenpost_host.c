@@ -186,6 +186,19 @@ static void FreeJobBlocks(WRENPOSTDATA* job)
 
 /* ---- cases ---- */
 
+/* One call before the transfer, then one per full 1024-byte block, each
+ * reporting the position after the first byte of the next block. */
+static void CheckProgress(const char* name)
+{
+    const int32_t expectedCalls = g_total > 0 ? 1 + (g_total - 1) / 1024 : 1;
+    const int32_t expectedProcessed = expectedCalls > 1 ? (expectedCalls - 1) * 1024 + 1 : 0;
+    Check(g_calls == expectedCalls, "%s: %d progress calls for %d bytes, expected %d", name, g_calls,
+          (int)g_total, (int)expectedCalls);
+    Check(g_processed == expectedProcessed, "%s: last progress figure %d, expected %d", name,
+          (int)g_processed, (int)expectedProcessed);
+    printf("total=%d calls=%d\n", (int)g_total, g_calls);
+}
+
 /* A text part (with OEM letters), an HTML file with a picture, a registered
  * and a binary attachment, to two To and one Cc recipient. */
 static void CaseMail(const char* server, const char* folder)
@@ -206,7 +219,6 @@ static void CaseMail(const char* server, const char* folder)
     char reply[500] = "";
     WRENPOSTDATA job;
     int32_t result;
-    int32_t expectedCalls, expectedProcessed;
     unsigned long ticksBefore, ticksAfter;
     time_t started;
 
@@ -235,16 +247,27 @@ static void CaseMail(const char* server, const char* folder)
     FreeJobBlocks(&job);
 
     Check(result == RESULT_OK, "mail: result %d, expected 0 (server said '%s')", (int)result, reply);
-    /* One call before the transfer, then one per full 1024-byte block, each
-     * reporting the position after the first byte of the next block. */
-    expectedCalls = g_total > 0 ? 1 + (g_total - 1) / 1024 : 1;
-    expectedProcessed = expectedCalls > 1 ? (expectedCalls - 1) * 1024 + 1 : 0;
     Check(g_total > 2048, "mail: total %d bytes, expected a message of several blocks", (int)g_total);
-    Check(g_calls == expectedCalls, "mail: %d progress calls for %d bytes, expected %d", g_calls,
-          (int)g_total, (int)expectedCalls);
-    Check(g_processed == expectedProcessed, "mail: last progress figure %d, expected %d", (int)g_processed,
-          (int)expectedProcessed);
-    printf("total=%d calls=%d\n", (int)g_total, g_calls);
+    CheckProgress("mail");
+}
+
+/* One large attachment: many full socket buffers, so sends that would
+ * block are waited out and resumed. */
+static void CaseLarge(const char* server, const char* folder)
+{
+    static const char* const to[] = {"", "ann@example.com"};
+    static const char* const files[] = {"large.bin"};
+    static const int8_t kinds[] = {PART_ATTACHMENT};
+    WRENPOSTDATA job;
+    int32_t result;
+
+    InitJob(&job, server);
+    job.TOADR = AddressBlock(to, 1);
+    job.ATTACHMENTS = AttachmentBlock(folder, files, kinds, 1);
+    result = g_wrenpost(&job);
+    FreeJobBlocks(&job);
+    Check(result == RESULT_OK, "large: result %d, expected 0", (int)result);
+    CheckProgress("large");
 }
 
 /* The server refuses at its greeting: result 9 and its reply, the given
@@ -466,7 +489,7 @@ int main(int argc, char** argv)
     setvbuf(stdout, NULL, _IONBF, 0);
     if (argc < 4) {
         printf(
-            "usage: wrenpost_host mail|greeting-error|silent|refused|cancel|debugfile|registry "
+            "usage: wrenpost_host mail|large|greeting-error|silent|refused|cancel|debugfile|registry "
             "<host:port> <argument>\n");
         return 2;
     }
@@ -474,6 +497,8 @@ int main(int argc, char** argv)
 
     if (!strcmp(name, "mail")) {
         CaseMail(argv[2], argv[3]);
+    } else if (!strcmp(name, "large")) {
+        CaseLarge(argv[2], argv[3]);
     } else if (!strcmp(name, "greeting-error")) {
         CaseGreetingError(argv[2], argv[3]);
     } else if (!strcmp(name, "silent")) {
