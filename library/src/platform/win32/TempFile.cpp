@@ -3,10 +3,14 @@
 // with a DACL that grants access to the current user alone.
 #include "platform/TempFile.h"
 
+// sddl.h needs the types of windows.h.
+// clang-format off
+#include <windows.h>
+#include <sddl.h>
+// clang-format on
+
 #include <fcntl.h>
 #include <io.h>
-#include <sddl.h>
-#include <windows.h>
 
 #include <string>
 
