@@ -205,6 +205,9 @@ TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltere
 
 TEST(MessageTransfer, UnreadableFileIsReportedNotSent)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows C runtime reads a write-only stream as empty instead of failing";
+#endif
     // Reading from a stream opened only for writing fails.
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("quillnet-transfer-" + std::to_string(std::random_device()()) + ".tmp"))
