@@ -122,7 +122,7 @@ inline bool AllPlainPrintable(uint64_t word)
 
 // The most one quoted-printable step can add: eight bytes, each escaped and
 // written with a 4-byte store, and the line breaks between them.
-constexpr size_t kQpMaxStepOutput = 8 * (4 + 3);
+constexpr size_t kQpMaxStepOutput = 8 * (4 + 3) + 3;
 
 // "=" CR LF: the soft line break, after which the line starts anew.
 inline void SoftBreakAt(char*& pOut, int& column, unsigned char& previous)
@@ -260,6 +260,7 @@ void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
     char* pOut = pBuffer + m_nBuffered;
     int column = m_nColumn;
     unsigned char previous = m_previous;
+    bool breakAfterCR = m_bBreakAfterCR;
     const unsigned char* const pEnd = pData + nLength;
 
     while (pData < pEnd) {
@@ -272,7 +273,7 @@ void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
         // eight bytes that are not all plain go byte by byte before the next
         // try, so text with many escapes does not pay for a failed test per byte.
         const unsigned char* pStepEnd = pData + 1;
-        if (column <= kQpMaxColumn + 1 - 8 && pEnd - pData >= 8) {
+        if (!breakAfterCR && column <= kQpMaxColumn + 1 - 8 && pEnd - pData >= 8) {
             uint64_t word;
             std::memcpy(&word, pData, 8);
             if (AllPlainPrintable(word)) {
@@ -287,6 +288,13 @@ void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
             pStepEnd = pData + 8;
         }
         while (pData < pStepEnd) {
+            // A CR that crossed the column limit is followed by its soft
+            // break only when no LF follows: a break between CR and LF would
+            // leave a stray CR in the decoded text once the LF goes out as CR LF.
+            if (breakAfterCR) {
+                breakAfterCR = false;
+                if (*pData != '\n') SoftBreakAt(pOut, column, previous);
+            }
             const QpCode& code = kQpCodes[*pData++];
             if (code.length == 0) {
                 // A blank right before a line end would be lost in transport;
@@ -304,13 +312,19 @@ void QuotedPrintableEncoder::Write(const unsigned char* pData, size_t nLength)
             pOut += code.length;
             column += code.length;
             previous = code.previous;
-            if (column > kQpMaxColumn) SoftBreakAt(pOut, column, previous);
+            if (column > kQpMaxColumn) {
+                if (pData[-1] == '\r')
+                    breakAfterCR = true;
+                else
+                    SoftBreakAt(pOut, column, previous);
+            }
         }
     }
 
     m_nBuffered = static_cast<size_t>(pOut - pBuffer);
     m_nColumn = column;
     m_previous = previous;
+    m_bBreakAfterCR = breakAfterCR;
 }
 
 void QuotedPrintableEncoder::Finish()
@@ -322,6 +336,7 @@ void QuotedPrintableEncoder::Finish()
         SoftBreakAt(pOut, m_nColumn, m_previous);
         m_nBuffered = static_cast<size_t>(pOut - m_pBuffer.get());
     }
+    m_bBreakAfterCR = false;
     Flush();
     m_previous = kNotBlank;
 }

@@ -46,6 +46,7 @@ private:
     FILE* m_pOut;
     int m_nColumn = 0;
     unsigned char m_previous = 0xFF;
+    bool m_bBreakAfterCR = false;       // a CR passed column 72; its soft break waits for the next byte
     std::unique_ptr<char[]> m_pBuffer;  // allocated by the first non-empty Write
     size_t m_nBuffered = 0;
 };

@@ -145,7 +145,8 @@ TEST_F(DeliveryEndToEnd, TextMailArrivesWordForWordWithItsDotLines)
         ".\n"
         "..and this one with two\r\n"
         "Caf\xe9 au lait costs 3 \xa4 = a very long line that goes on and on past the seventy-six columns "
-        "that quoted-printable allows, so it must be broken softly.\n"
+        "that quoted-printable allows, so it must be broken softly.\n" +
+        std::string(72, 'x') + "\r\n"  // ends exactly where a soft break would fall
         "Bye.\n";
     int result = Send([&text](WRENPOSTDATA& job) {
         job.MESSAGETEXT = text.c_str();

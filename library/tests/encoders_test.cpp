@@ -88,7 +88,16 @@ std::string ReferenceQuotedPrintable(const Bytes& in)
     std::string out;
     int column = 0;
     unsigned char previous = 0xFF;
+    bool breakAfterCR = false;  // a CR crossed column 72: break unless LF follows
     for (unsigned char b : in) {
+        if (breakAfterCR) {
+            breakAfterCR = false;
+            if (b != '\n') {
+                out += "=\r\n";
+                column = 0;
+                previous = '\n';
+            }
+        }
         if (b == '\n') {
             if (previous == ' ' || previous == '\t') out += "=\n";
             out += '\n';
@@ -107,7 +116,9 @@ std::string ReferenceQuotedPrintable(const Bytes& in)
             column += 3;
             previous = 'A';
         }
-        if (column > 72) {
+        if (column > 72 && b == '\r') {
+            breakAfterCR = true;
+        } else if (column > 72) {
             out += "=\r\n";
             column = 0;
             previous = '\n';
@@ -260,7 +271,11 @@ TEST(QuotedPrintableEncoderTest, MatchesHandComputedVectors)
         {"NUL and form feed", Bytes("\0\x0c", 2), "=00=0C=\r\n"},
         {"ends in a line feed", "caf\xe9\n", "caf=E9\n"},
         {"CR LF line ends", "ab\r\ncd\r\n", "ab\r\ncd\r\n"},
-        {"72 columns then CR LF", a72 + "\r\n", a72 + "\r=\r\n\n"},
+        // No soft break between the CR and LF of a line end: it would leave
+        // a stray CR in the decoded text once the wire makes the LF a CR LF.
+        {"72 columns then CR LF", a72 + "\r\n", a72 + "\r\n"},
+        {"72 columns then CR alone", a72 + "\rb", a72 + "\r=\r\nb=\r\n"},
+        {"72 columns then CR at the end", a72 + "\r", a72 + "\r=\r\n"},
         {"73 columns then CR LF", a73 + "\r\n", a73 + "=\r\n\r\n"},
         {"74 columns", a73 + "a", a73 + "=\r\na=\r\n"},
         {"space before bare LF", "line \nx", "line =\n\nx=\r\n"},
