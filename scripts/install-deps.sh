@@ -10,6 +10,8 @@ packages=(
   gcc-multilib g++-multilib qemu-user
   python3 python3-aiosmtpd
   qt6-base-dev libqt6sql6-sqlite
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+  xvfb time
 )
 
 missing=()

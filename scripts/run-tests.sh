@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds quillnet and runs every test: the normal build, the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit job block
-# layout under qemu-i386.
+# layout under qemu-i386, and the Windows DLLs cross-built and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -26,3 +26,6 @@ cmake -S . -B build-m32 -G Ninja -DQUILLNET_LIBRARY_ONLY=ON \
   -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 >/dev/null
 cmake --build build-m32 -j "$jobs"
 QEMU_LD_PREFIX=/ qemu-i386 -L / build-m32/library/tests/quillnet_abi_test
+
+echo "== windows: cross-built DLLs under wine"
+bash scripts/run-windows-tests.sh
