@@ -11,7 +11,7 @@ packages=(
   python3 python3-aiosmtpd
   qt6-base-dev libqt6sql6-sqlite
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
-  xvfb time
+  xvfb time curl
 )
 
 missing=()
