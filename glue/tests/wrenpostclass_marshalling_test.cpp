@@ -89,17 +89,12 @@ TEST_F(GlueMarshalling, FillsEveryJobFieldFromTheObject)
     ASSERT_EQ(mail.SENDIT(), RESULT_OK);
     ASSERT_EQ(fake().calls.size(), 1u);
     const FakeLibraryCall& call = fake().calls[0];
-    const std::string expected[10] = {"mail.example.com:2525",
-                                      "mailer",
-                                      "\"Ann\" <ann@example.com>",
-                                      "bounce@example.com",
-                                      "Org",
-                                      "Hello",
-                                      "Friends",
-                                      "user",
-                                      "secret",
-                                      "/tmp/debug.log"};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(call.texts[i], expected[i]) << "text field " << i;
+    std::string texts;
+    for (const std::string& text : call.texts) texts += text + "|";
+    EXPECT_EQ(
+        texts,
+        "mail.example.com:2525|mailer|\"Ann\" <ann@example.com>|bounce@example.com|Org|Hello|Friends|user|"
+        "secret|/tmp/debug.log|");
     // Texts are read in place from the object's buffers.
     EXPECT_EQ(field(call.job.SUBJECT), mail.SUBJECT);
     EXPECT_EQ(field(call.job.PRIORITY), 1);
@@ -130,26 +125,18 @@ TEST_F(GlueMarshalling, ListsTravelAsRecordsInAddingOrder)
     ASSERT_EQ(mail.SENDIT(), RESULT_OK);
     const FakeLibraryCall& call = fake().calls.at(0);
     EXPECT_EQ(call.toBlockSize, 3 * sizeof(WRENPOSTADDRESS));
-    ASSERT_EQ(call.to.size(), 3u);
-    const char* names[] = {"First", "", "Third"};
-    const char* emails[] = {"one@example.com", "two@example.com", "three@example.com"};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_STREQ(call.to[i].NAME, names[i]);
-        EXPECT_STREQ(call.to[i].EMAIL, emails[i]);
-    }
-    ASSERT_EQ(call.cc.size(), 1u);
-    EXPECT_STREQ(call.cc[0].EMAIL, "cc@example.com");
+    std::string records;
+    for (const auto& to : call.to) records += std::string(to.NAME) + "<" + to.EMAIL + "> ";
+    for (const auto& cc : call.cc) records += std::string("cc:") + cc.EMAIL + " ";
+    for (const auto& file : call.attachments)
+        records += file.FILENAME + (":" + std::to_string(file.FILETYPE)) + " ";
+    // Types 8 and 7: PART_ATTACHMENT and PART_TEXT_FILE.
+    EXPECT_EQ(records,
+              "First<one@example.com> <two@example.com> Third<three@example.com> cc:cc@example.com "
+              "/tmp/a.pdf:8 /tmp/b.txt:7 ");
     EXPECT_EQ(field(call.job.BCCADR), nullptr) << "an empty list gives no block";
-    ASSERT_EQ(call.attachments.size(), 2u);
-    EXPECT_STREQ(call.attachments[0].FILENAME, "/tmp/a.pdf");
-    EXPECT_EQ(call.attachments[0].FILETYPE, PART_ATTACHMENT);
-    EXPECT_STREQ(call.attachments[1].FILENAME, "/tmp/b.txt");
-    EXPECT_EQ(call.attachments[1].FILETYPE, PART_TEXT_FILE);
-    // The blocks lived only for the call; the lists stay for another send.
+    // The blocks live only for the call (TearDown counts them); the lists stay for another send.
     EXPECT_EQ(CountingMemory::allocations, 3);
-    EXPECT_TRUE(CountingMemory::live.empty());
-    EXPECT_EQ(mail.TOADR.size(), 3u);
-
     ASSERT_EQ(mail.SENDIT(), RESULT_OK);
     ASSERT_EQ(fake().calls.size(), 2u);
     EXPECT_EQ(fake().calls[1].to.size(), 3u);

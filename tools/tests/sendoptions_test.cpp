@@ -53,92 +53,44 @@ TEST(SendCommandLine, RecipientForms)
 
 TEST(SendCommandLine, EveryValueReachesItsField)
 {
-    ParsedCommandLine parsed = parse({"--host",
-                                      "127.0.0.1:2525",
-                                      "--mailer",
-                                      "m",
-                                      "-f",
-                                      "ann@example.com",
-                                      "--from-name",
-                                      "Ann",
-                                      "--return-path",
-                                      "rp@x",
-                                      "--organization",
-                                      "Org",
-                                      "-s",
-                                      "Hi",
-                                      "-t",
-                                      "Bob <bob@x>",
-                                      "-t",
-                                      "carl@x",
-                                      "-c",
-                                      "cc@x",
-                                      "-b",
-                                      "bcc@x",
-                                      "--to-text",
-                                      "Friends",
-                                      "-p",
-                                      "1",
-                                      "-m",
-                                      "text",
-                                      "-k",
-                                      "html",
-                                      "-a",
-                                      "/tmp/a",
-                                      "-a",
-                                      "/tmp/b",
-                                      "--debug-file",
-                                      "/tmp/d",
-                                      "--quiet"});
+    // clang-format off
+    ParsedCommandLine parsed =
+        parse({"--host", "127.0.0.1:2525", "--mailer", "m", "-f", "ann@x", "--from-name", "Ann", "--return-path",
+               "rp@x", "--organization", "Org", "-s", "Hi", "-t", "Bob <bob@x>", "-t", "carl@x", "-c", "cc@x",
+               "-b", "bcc@x", "--to-text", "Friends", "-p", "1", "-m", "text", "-k", "html", "-a", "/tmp/a",
+               "-a", "/tmp/b", "--debug-file", "/tmp/d", "--quiet"});
+    // clang-format on
     ASSERT_EQ(parsed.error, "");
     const SendOptions& o = parsed.options;
-    EXPECT_EQ(o.host, "127.0.0.1:2525");
-    EXPECT_EQ(o.mailer, "m");
-    EXPECT_EQ(o.fromAddress, "ann@example.com");
-    EXPECT_EQ(o.fromName, "Ann");
-    EXPECT_EQ(o.returnPath, "rp@x");
-    EXPECT_EQ(o.organization, "Org");
-    EXPECT_EQ(o.subject, "Hi");
+    EXPECT_EQ((std::vector<std::string>{o.host, o.mailer, o.fromAddress, o.fromName, o.returnPath,
+                                        o.organization, o.subject, o.toText, o.debugFile, *o.messageText}),
+              (std::vector<std::string>{"127.0.0.1:2525", "m", "ann@x", "Ann", "rp@x", "Org", "Hi", "Friends",
+                                        "/tmp/d", "text"}));
     ASSERT_EQ(o.to.size(), 2u);
-    EXPECT_EQ(o.to[0].name, "Bob");
-    EXPECT_EQ(o.to[1].address, "carl@x");
-    ASSERT_EQ(o.cc.size(), 1u);
-    ASSERT_EQ(o.bcc.size(), 1u);
-    EXPECT_EQ(o.toText, "Friends");
+    EXPECT_EQ(o.to[0].name + "|" + o.to[0].address + "|" + o.to[1].address, "Bob|bob@x|carl@x");
+    ASSERT_EQ(o.cc.size() + o.bcc.size(), 2u);
+    EXPECT_EQ(o.cc[0].address + o.bcc[0].address, "cc@xbcc@x");
     EXPECT_EQ(o.priority, 1);
-    EXPECT_EQ(o.messageText, "text");
     EXPECT_EQ(o.messageKind, 4);
     EXPECT_EQ(o.attachments, (std::vector<std::string>{"/tmp/a", "/tmp/b"}));
-    EXPECT_EQ(o.debugFile, "/tmp/d");
     EXPECT_TRUE(o.quiet);
-}
 
-TEST(SendCommandLine, NewsPosting)
-{
-    ParsedCommandLine parsed = parse({"-H", "news.local", "--news", "local.test", "--news", "local.other",
-                                      "--user", "u", "--password", "p"});
+    parsed = parse({"-H", "news.local", "--news", "local.test", "--news", "local.other", "--user", "u",
+                    "--password", "p"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.newsgroups, (std::vector<std::string>{"local.test", "local.other"}));
-    EXPECT_EQ(parsed.options.user, "u");
-    EXPECT_EQ(parsed.options.password, "p");
+    EXPECT_EQ(parsed.options.user + "/" + parsed.options.password, "u/p");
 }
 
 TEST(SendCommandLine, MessageKinds)
 {
-    struct Case {
-        const char* kind;
-        int expected;  // -1: refused
-    } cases[] = {{"text", 6}, {"html", 4}, {"richtext", 3}, {"quoted-printable", 2},
-                 {"7bit", 1}, {"raw", 0},  {"8", 8},        {"0", 0},
-                 {"9", -1},   {"-1", -1},  {"HTML", -1},    {"", -1}};
-    for (const Case& c : cases) {
-        ParsedCommandLine parsed = parse({"-H", "h", "-k", c.kind});
-        if (c.expected < 0) {
-            EXPECT_NE(parsed.error, "") << c.kind;
-        } else {
-            EXPECT_EQ(parsed.error, "") << c.kind;
-            EXPECT_EQ(parsed.options.messageKind, c.expected) << c.kind;
-        }
+    const std::pair<const char*, int> kinds[] = {
+        {"text", 6}, {"html", 4}, {"richtext", 3}, {"quoted-printable", 2},
+        {"7bit", 1}, {"raw", 0},  {"8", 8},        {"0", 0}};
+    for (auto [kind, expected] : kinds) {
+        ParsedCommandLine parsed = parse({"-H", "h", "-k", kind});
+        EXPECT_EQ(parsed.error + std::to_string(parsed.options.messageKind), std::to_string(expected))
+            << kind;
     }
 }
 
@@ -160,6 +112,10 @@ TEST(SendCommandLine, UnusableCommandLinesAreRefused)
         {{"-H", "h", "-t", "a@x", "--news", "g"}, "not both"},
         {{"-H", "h", "--news", "g", "-c", "c@x"}, "--cc and --bcc"},
         {{"-H", "h", "-a", ""}, "attachment path"},
+        {{"-H", "h", "-k", "9"}, "message kind"},
+        {{"-H", "h", "-k", "-1"}, "message kind"},
+        {{"-H", "h", "-k", "HTML"}, "message kind"},
+        {{"-H", "h", "-k", ""}, "message kind"},
     };
     for (const Case& c : cases) {
         ParsedCommandLine parsed = parse(c.args);

@@ -1,5 +1,6 @@
-// Host services for tests: records every message box, file dialog and beep,
-// and answers them from queues the test fills (OK / Yes / cancel when empty).
+// Host services for tests: records every message box, file dialog and beep.
+// Boxes are answered OK (Yes for questions); file dialogs from a queue the
+// test fills, cancelled when it is empty.
 #ifndef QUILLNET_RECORDINGHOSTSERVICES_H
 #define QUILLNET_RECORDINGHOSTSERVICES_H
 
@@ -27,11 +28,6 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.push_back({text, caption, icon, buttons});
-        if (!answers_.empty()) {
-            MessageAnswer answer = answers_.front();
-            answers_.pop_front();
-            return answer;
-        }
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 
@@ -40,7 +36,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         fileRequests_.push_back(request);
         if (fileAnswers_.empty()) return std::nullopt;
-        std::optional<std::string> answer = fileAnswers_.front();
+        std::string answer = fileAnswers_.front();
         fileAnswers_.pop_front();
         return answer;
     }
@@ -51,39 +47,24 @@ public:
         ++beeps_;
     }
 
-    void answerNextBox(MessageAnswer answer)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        answers_.push_back(answer);
-    }
-    void answerNextFileDialog(std::optional<std::string> path)
+    void answerNextFileDialog(std::string path)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         fileAnswers_.push_back(std::move(path));
     }
-
-    std::vector<Box> boxes() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return boxes_;
-    }
+    // Copies, taken under the lock, as sends report from their own threads.
+    std::vector<Box> boxes() const { return std::lock_guard<std::mutex>(mutex_), boxes_; }
     std::vector<FileDialogRequest> fileRequests() const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return fileRequests_;
+        return std::lock_guard<std::mutex>(mutex_), fileRequests_;
     }
-    int beeps() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return beeps_;
-    }
+    int beeps() const { return std::lock_guard<std::mutex>(mutex_), beeps_; }
 
 private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
-    std::deque<MessageAnswer> answers_;
     std::vector<FileDialogRequest> fileRequests_;
-    std::deque<std::optional<std::string>> fileAnswers_;
+    std::deque<std::string> fileAnswers_;
     int beeps_ = 0;
 };
 
