@@ -47,20 +47,14 @@ public:
 
 private:
     template <typename Record>
-    static std::vector<Record> readRecords(HGLOBAL block, size_t* size = nullptr)
+    static std::vector<Record> readRecords(HGLOBAL block)
     {
-        std::vector<Record> records;
-        if (!block) return records;
-        size_t bytes = GlobalSize(block);
-        if (size) *size = bytes;
-        records.resize(bytes / sizeof(Record));
-        void* memory = GlobalLock(block);
-        if (memory && !records.empty()) std::memcpy(records.data(), memory, records.size() * sizeof(Record));
+        std::vector<Record> records(block ? GlobalSize(block) / sizeof(Record) : 0);
+        if (records.empty()) return records;
+        std::memcpy(records.data(), GlobalLock(block), records.size() * sizeof(Record));
         GlobalUnlock(block);
         return records;
     }
-
-    static std::string text(const char* field) { return field ? field : "<null>"; }
 
     int32_t call(WRENPOSTDATA* job)
     {
@@ -69,8 +63,9 @@ private:
         const char* fields[] = {job->MAILHOST,     job->MAILER,   job->FROM,   job->RETURNPATH,
                                 job->ORGANIZATION, job->SUBJECT,  job->TONAME, job->USERNAME,
                                 job->USERPASSWORD, job->DEBUGFILE};
-        for (int i = 0; i < 10; ++i) call.texts[i] = text(fields[i]);
-        call.to = readRecords<WRENPOSTADDRESS>(job->TOADR, &call.toBlockSize);
+        for (int i = 0; i < 10; ++i) call.texts[i] = fields[i] ? fields[i] : "<null>";
+        call.toBlockSize = job->TOADR ? GlobalSize(job->TOADR) : 0;
+        call.to = readRecords<WRENPOSTADDRESS>(job->TOADR);
         call.cc = readRecords<WRENPOSTADDRESS>(job->CCADR);
         call.bcc = readRecords<WRENPOSTADDRESS>(job->BCCADR);
         call.attachments = readRecords<WRENPOSTATTACHMENT>(job->ATTACHMENTS);
