@@ -7,9 +7,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
-#include <sstream>
 
 #include "Diagnostics.h"
 #include "Globals.h"
@@ -18,92 +18,44 @@
 
 namespace composer_test {
 
-TempFolder::TempFolder()
+ScopedEnv::ScopedEnv(const char* pszName, const char* pszValue)
+    : m_name(pszName), m_bHadValue(std::getenv(pszName) != nullptr)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillnet-composer-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a temporary folder";
-    m_path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string TempFolder::WriteFile(const std::string& name, const std::string& content) const
-{
-    std::string path = m_path + "/" + name;
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-    return path;
-}
-
-ScopedEnv::ScopedEnv(const char* pszName, const char* pszValue) : m_name(pszName)
-{
-    const char* pszOld = std::getenv(pszName);
-    m_bHadValue = pszOld != nullptr;
-    if (pszOld) m_oldValue = pszOld;
-    if (pszValue)
-        ::setenv(pszName, pszValue, 1);
-    else
-        ::unsetenv(pszName);
+    if (m_bHadValue) m_oldValue = std::getenv(pszName);
+    pszValue ? ::setenv(pszName, pszValue, 1) : ::unsetenv(pszName);
 }
 
 ScopedEnv::~ScopedEnv()
 {
-    if (m_bHadValue)
-        ::setenv(m_name.c_str(), m_oldValue.c_str(), 1);
-    else
-        ::unsetenv(m_name.c_str());
+    m_bHadValue ? ::setenv(m_name.c_str(), m_oldValue.c_str(), 1) : ::unsetenv(m_name.c_str());
     ::tzset();  // a restored TZ takes effect for the tests that follow
 }
 
-ScopedCurrentFolder::ScopedCurrentFolder(const std::string& path)
-    : m_oldPath(std::filesystem::current_path().string())
-{
-    std::filesystem::current_path(path);
-}
-
-ScopedCurrentFolder::~ScopedCurrentFolder()
-{
-    std::filesystem::current_path(m_oldPath);
-}
-
-std::string ReadFile(const std::string& path)
+static std::string ReadFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string Golden(const std::string& name)
 {
-    std::string text;
-    for (char c : ReadFile(QUILLNET_TEST_DATA_DIR "/composer/" + name)) {
-        if (c == '\n') text += '\r';
-        text += c;
-    }
+    return std::regex_replace(ReadFile(QUILLNET_TEST_DATA_DIR "/composer/" + name), std::regex("\n"), "\r\n");
+}
+
+std::string Capture(const std::function<void(FILE*)>& write)
+{
+    FILE* pFile = std::tmpfile();
+    write(pFile);
+    std::string text(static_cast<size_t>(std::ftell(pFile)), '\0');
+    std::rewind(pFile);
+    text.resize(std::fread(text.data(), 1, text.size(), pFile));
+    std::fclose(pFile);
     return text;
 }
 
-std::string Compose(CMailUtil& session, int* pResult)
+std::string Compose(CMailUtil& session, int expectedResult)
 {
-    FILE* pFile = std::tmpfile();
-    if (!pFile) {
-        ADD_FAILURE() << "cannot make a temporary file";
-        return "";
-    }
-    int result = session.WriteOutMessage(pFile);
-    if (pResult) *pResult = result;
-    std::string message;
-    std::rewind(pFile);
-    char buffer[4096];
-    size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) message.append(buffer, nRead);
-    std::fclose(pFile);
-    return message;
+    return Capture([&](FILE* pFile) { EXPECT_EQ(session.WriteOutMessage(pFile), expectedResult); });
 }
 
 std::string MaskAddresses(const std::string& message)
@@ -126,23 +78,35 @@ std::string MaskAddresses(const std::string& message)
 
 void ComposerFixture::SetUp()
 {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillnet-composer-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    m_folder = pattern;
     ResetLibraryStateForTesting();
     ResetDiagnosticStreamForTesting();
     g_bVerbose = 0;
-    static const platform::FixedClock kClock{kFixedProcessId, static_cast<time_t>(kFixedTime),
-                                             kFixedTickCount};
+    static const platform::FixedClock kClock{0x1234, static_cast<time_t>(0x6575A3C0), 0xABCD};
     platform::SetFixedClockForTesting(&kClock);
-    // An empty registry by default, so results do not depend on the machine's mime.types.
-    m_mimeTypesPath = m_folder.WriteFile("mime.types", "");
+    m_mimeTypesPath = WriteFile("mime.types", "");
     ::setenv("QUILLNET_MIME_TYPES", m_mimeTypesPath.c_str(), 1);
-    m_logPath = m_folder.Path() + "/debug.log";
+    m_logPath = m_folder + "/debug.log";
+    m_oldFolder = std::filesystem::current_path().string();
+    std::filesystem::current_path(m_folder);
 }
 
 void ComposerFixture::TearDown()
 {
+    std::filesystem::current_path(m_oldFolder);
     platform::SetFixedClockForTesting(nullptr);
     ResetDiagnosticStreamForTesting();
     ResetLibraryStateForTesting();
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+}
+
+std::string ComposerFixture::WriteFile(const std::string& name, const std::string& content) const
+{
+    std::ofstream(m_folder + "/" + name, std::ios::binary) << content;
+    return m_folder + "/" + name;
 }
 
 void ComposerFixture::EnableLog()

@@ -2,24 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 class CMailUtil;
 
 namespace composer_test {
-
-// A fresh folder under the system's temporary folder, removed with its files.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::string& Path() const { return m_path; }
-    // Writes `content` to `name` inside the folder; returns the file's path.
-    std::string WriteFile(const std::string& name, const std::string& content) const;
-
-private:
-    std::string m_path;
-};
 
 // Sets (or with nullptr unsets) an environment variable for one scope.
 class ScopedEnv {
@@ -33,50 +22,36 @@ private:
     std::string m_oldValue;
 };
 
-// Changes the current folder for one scope.
-class ScopedCurrentFolder {
-public:
-    explicit ScopedCurrentFolder(const std::string& path);
-    ~ScopedCurrentFolder();
+// What `write` puts into a temporary file (written from its start, never sought).
+std::string Capture(const std::function<void(FILE*)>& write);
 
-private:
-    std::string m_oldPath;
-};
-
-std::string ReadFile(const std::string& path);
-
-// A message from tests/data/composer, stored with LF line ends, as CR LF text.
+// A message from tests/data/composer (stored with LF line ends) as CR LF text.
 std::string Golden(const std::string& name);
 
-// Runs WriteOutMessage into a temporary file and returns what it wrote;
-// the writer's result goes to *pResult.
-std::string Compose(CMailUtil& session, int* pResult = nullptr);
+// WriteOutMessage's output, expecting it to return `expectedResult`.
+std::string Compose(CMailUtil& session, int expectedResult = 0);
 
-// The fixed process id, time and tick count that every composer test uses.
-constexpr unsigned kFixedProcessId = 0x1234;
-constexpr long long kFixedTime = 0x6575A3C0;  // Sun, 10 Dec 2023 11:40:48 UTC
-constexpr unsigned kFixedTickCount = 0xABCD;
-
-// Replaces the object addresses at the end of boundaries and Content-IDs by
-// ADDR1, ADDR2, ... in order of first appearance, so equal ones stay equal.
+// Replaces the object addresses that end boundaries and Content-IDs by ADDR1,
+// ADDR2, ... in order of first appearance, so equal ones stay equal.
 std::string MaskAddresses(const std::string& message);
 
-// Library-wide state, diagnostic stream, clock and content-type file reset to
-// known values around each test; the diagnostic stream goes to a file the
-// test can read.
+// Library state, diagnostic stream, clock (process 0x1234, time 0x6575A3C0 =
+// Sun, 10 Dec 2023 11:40:48 UTC, ticks 0xABCD) and an empty content-type
+// registry, reset around each test, which runs in m_folder.
 class ComposerFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Makes diagnostic lines visible (g_bVerbose) and sends them to LogText().
-    void EnableLog();
+    void EnableLog();  // verbose, into LogText()
     std::string LogText() const;
+    std::string WriteFile(const std::string& name, const std::string& content) const;  // returns the path
 
-    TempFolder m_folder;
+    std::string m_folder;  // a fresh temporary folder, removed with its files
     std::string m_logPath;
     std::string m_mimeTypesPath;
 
 private:
+    std::string m_oldFolder;
     ScopedEnv m_charset{"MM_CHARSET", nullptr};
     ScopedEnv m_mimeTypes{"QUILLNET_MIME_TYPES", nullptr};
 };
