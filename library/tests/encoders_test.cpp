@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/ComposerSupport.h"
+#include "support/CaptureOutput.h"
 
 using composer_test::Capture;
 
@@ -170,18 +170,20 @@ TEST(TransferEncoderFileTest, FileSourcesMatchTextAndReportFailures)
                   }));
         EXPECT_TRUE(bOk);
 
+#ifndef _WIN32  // no full device there, and its C runtime reads a write-only stream as empty
         FILE* pFull = std::fopen("/dev/full", "wb");
         ASSERT_NE(pFull, nullptr);
         std::rewind(pIn);
         EXPECT_FALSE(encode(pIn, pFull));
         EXPECT_NE(std::ferror(pFull), 0);  // kept for the caller
         std::fclose(pFull);
-        std::fclose(pIn);
 
         FILE* pWriteOnly = std::fopen("/dev/null", "wb");
         ASSERT_NE(pWriteOnly, nullptr);
         EXPECT_EQ(Capture([&](FILE* pOut) { EXPECT_FALSE(encode(pWriteOnly, pOut)); }), "");
         std::fclose(pWriteOnly);
+#endif
+        std::fclose(pIn);
     }
 }
 

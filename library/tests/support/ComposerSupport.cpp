@@ -42,17 +42,6 @@ std::string Golden(const std::string& name)
     return std::regex_replace(ReadFile(QUILLNET_TEST_DATA_DIR "/composer/" + name), std::regex("\n"), "\r\n");
 }
 
-std::string Capture(const std::function<void(FILE*)>& write)
-{
-    FILE* pFile = std::tmpfile();
-    write(pFile);
-    std::string text(static_cast<size_t>(std::ftell(pFile)), '\0');
-    std::rewind(pFile);
-    text.resize(std::fread(text.data(), 1, text.size(), pFile));
-    std::fclose(pFile);
-    return text;
-}
-
 std::string Compose(CMailUtil& session, int expectedResult)
 {
     return Capture([&](FILE* pFile) { EXPECT_EQ(session.WriteOutMessage(pFile), expectedResult); });

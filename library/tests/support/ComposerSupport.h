@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "support/CaptureOutput.h"
+
 class CMailUtil;
 
 namespace composer_test {
@@ -21,9 +23,6 @@ private:
     bool m_bHadValue;
     std::string m_oldValue;
 };
-
-// What `write` puts into a temporary file (written from its start, never sought).
-std::string Capture(const std::function<void(FILE*)>& write);
 
 // A message from tests/data/composer (stored with LF line ends) as CR LF text.
 std::string Golden(const std::string& name);
