@@ -1,21 +1,14 @@
 #include "support/DialogueFixture.h"
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "Diagnostics.h"
 #include "Globals.h"
 #include "platform/Platform.h"
+#include "support/SmtpCaptureServer.h"
 
 namespace dialoguetest {
 
@@ -24,10 +17,7 @@ namespace {
 std::string MakeFolder(const char* pattern)
 {
     std::string path = (std::filesystem::temp_directory_path() / pattern).string();
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) return "";
-    return buffer.data();
+    return ::mkdtemp(path.data()) ? path : "";
 }
 
 // Shows the message between the start command and the "." that ends it as
@@ -112,10 +102,7 @@ SessionResult DialogueTest::Deliver(const std::string& host, ScriptedServer* ser
 
 std::string DialogueTest::Log() const
 {
-    std::ifstream in(m_workFolder + "/debug.log", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadWholeFile(m_workFolder + "/debug.log");
 }
 
 bool DialogueTest::TempFolderIsEmpty() const
@@ -125,15 +112,7 @@ bool DialogueTest::TempFolderIsEmpty() const
 
 int ClosedPort()
 {
-    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
+    return ScriptedServer({}).Port();  // its listener closes with it
 }
 
 }  // namespace dialoguetest

@@ -11,42 +11,9 @@
 
 namespace dialoguetest {
 
-namespace {
-
 // No test waits on a client longer than this; a hung client fails the test
 // instead of hanging the run.
 constexpr int kPatienceMs = 20000;
-
-}  // namespace
-
-ScriptStep ReadLine()
-{
-    return {ScriptStep::kReadLine, {}, 0};
-}
-ScriptStep ReadData()
-{
-    return {ScriptStep::kReadData, {}, 0};
-}
-ScriptStep Reply(std::string text)
-{
-    return {ScriptStep::kSend, {std::move(text)}, 0};
-}
-ScriptStep ReplyInPieces(std::vector<std::string> pieces, int pauseMs)
-{
-    return {ScriptStep::kSend, std::move(pieces), pauseMs};
-}
-ScriptStep Close()
-{
-    return {ScriptStep::kClose, {}, 0};
-}
-ScriptStep Reset()
-{
-    return {ScriptStep::kReset, {}, 0};
-}
-ScriptStep StopReading()
-{
-    return {ScriptStep::kStopReading, {}, 0};
-}
 
 std::vector<ScriptStep> SmtpUpToData(int recipients)
 {
@@ -100,12 +67,6 @@ std::string ScriptedServer::Received()
     return m_received;
 }
 
-bool ScriptedServer::ScriptCompleted()
-{
-    if (m_thread.joinable()) m_thread.join();
-    return m_completed;
-}
-
 bool ScriptedServer::ReadSome()
 {
     pollfd entry{m_connection, POLLIN, 0};
@@ -126,12 +87,6 @@ bool ScriptedServer::ReadUntil(const std::string& marker)
             return true;
         }
         if (!ReadSome()) return false;
-    }
-}
-
-void ScriptedServer::Drain()
-{
-    while (ReadSome()) {
     }
 }
 
@@ -165,24 +120,19 @@ void ScriptedServer::Run()
                         return;
                 }
                 break;
+            case ScriptStep::kReset:
             case ScriptStep::kClose:
+                if (step.kind == ScriptStep::kReset) {
+                    linger abort{1, 0};
+                    ::setsockopt(m_connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                }
                 ::close(m_connection);
                 m_connection = -1;
-                m_completed = true;
                 return;
-            case ScriptStep::kReset: {
-                linger abort{1, 0};
-                ::setsockopt(m_connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-                ::close(m_connection);
-                m_connection = -1;
-                m_completed = true;
-                return;
-            }
             case ScriptStep::kStopReading:
                 // Waits without reading until the client gives up and closes, or
                 // the test has its result (a client that stops sending while
                 // its data is unread never gets its close through).
-                m_completed = true;
                 for (int waited = 0; waited < kPatienceMs && !m_stop; waited += 50) {
                     pollfd peer{m_connection, POLLRDHUP, 0};
                     if (::poll(&peer, 1, 50) > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR))) return;
@@ -190,8 +140,8 @@ void ScriptedServer::Run()
                 return;
         }
     }
-    m_completed = true;
-    Drain();
+    while (ReadSome()) {
+    }
 }
 
 }  // namespace dialoguetest

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // A mail or news server that follows a script, for checking the library's
@@ -25,13 +26,34 @@ struct ScriptStep {
     int pauseMs = 0;
 };
 
-ScriptStep ReadLine();
-ScriptStep ReadData();
-ScriptStep Reply(std::string text);
-ScriptStep ReplyInPieces(std::vector<std::string> pieces, int pauseMs = 50);
-ScriptStep Close();
-ScriptStep Reset();
-ScriptStep StopReading();
+inline ScriptStep ReadLine()
+{
+    return {ScriptStep::kReadLine, {}};
+}
+inline ScriptStep ReadData()
+{
+    return {ScriptStep::kReadData, {}};
+}
+inline ScriptStep Reply(std::string text)
+{
+    return {ScriptStep::kSend, {std::move(text)}};
+}
+inline ScriptStep ReplyInPieces(std::vector<std::string> pieces, int pauseMs = 50)
+{
+    return {ScriptStep::kSend, std::move(pieces), pauseMs};
+}
+inline ScriptStep Close()
+{
+    return {ScriptStep::kClose, {}};
+}
+inline ScriptStep Reset()
+{
+    return {ScriptStep::kReset, {}};
+}
+inline ScriptStep StopReading()
+{
+    return {ScriptStep::kStopReading, {}};
+}
 
 // The usual script of a mail server up to (not including) the reply to the
 // end of the data: greeting, HELO, MAIL, `recipients` RCPT, DATA.
@@ -54,14 +76,10 @@ public:
     // closed) and returns every byte received.
     std::string Received();
 
-    // True when every step ran as written (no step met a closed connection).
-    bool ScriptCompleted();
-
 private:
     void Run();
     bool ReadUntil(const std::string& marker);
     bool ReadSome();
-    void Drain();
 
     std::vector<ScriptStep> m_script;
     int m_listener = -1;
@@ -69,7 +87,6 @@ private:
     int m_port = 0;
     std::string m_received;
     size_t m_consumed = 0;
-    bool m_completed = false;
     std::atomic<bool> m_stop{false};  // the test has its result
     std::thread m_thread;
 };

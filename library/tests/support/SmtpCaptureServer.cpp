@@ -34,12 +34,7 @@ std::string ReadWholeFile(const std::string& path)
 SmtpCaptureServer::SmtpCaptureServer(std::string folder) : m_folder(std::move(folder))
 {
     int input[2], output[2];
-    if (::pipe(input) != 0) return;
-    if (::pipe(output) != 0) {
-        ::close(input[0]);
-        ::close(input[1]);
-        return;
-    }
+    if (::pipe(input) != 0 || ::pipe(output) != 0) return;  // the test fails on Started()
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], 0);
