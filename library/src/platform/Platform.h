@@ -35,9 +35,6 @@ void OemToAnsi(char* pText, size_t nLength);
 // True when the file exists and may be read.
 bool FileIsReadable(const char* pszPath);
 
-// Deletes a file; true on success.
-bool RemoveFile(const char* pszPath);
-
 // The folder separator written between a folder and a file name.
 constexpr char kPathSeparator =
 #ifdef _WIN32

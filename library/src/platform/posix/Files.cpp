@@ -1,7 +1,6 @@
-// File tests and removal.
+// File tests.
 #include <unistd.h>
 
-#include <cstdio>
 
 #include "platform/Platform.h"
 
@@ -10,11 +9,6 @@ namespace platform {
 bool FileIsReadable(const char* pszPath)
 {
     return ::access(pszPath, R_OK) == 0;
-}
-
-bool RemoveFile(const char* pszPath)
-{
-    return std::remove(pszPath) == 0;
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
-// File checks and removal through the Windows C runtime and kernel.
+// File checks through the Windows C runtime.
 #include <io.h>
-#include <windows.h>
 
 #include "platform/Platform.h"
 
@@ -10,11 +9,6 @@ bool FileIsReadable(const char* pszPath)
 {
     constexpr int kReadAccess = 4;
     return pszPath && _access(pszPath, kReadAccess) == 0;
-}
-
-bool RemoveFile(const char* pszPath)
-{
-    return pszPath && DeleteFileA(pszPath) != 0;
 }
 
 }  // namespace platform
