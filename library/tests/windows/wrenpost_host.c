@@ -184,6 +184,19 @@ static void FreeJobBlocks(WRENPOSTDATA* job)
     if (job->MESSAGETEXTHANDLE) GlobalFree(job->MESSAGETEXTHANDLE);
 }
 
+/* A job to ann@example.com alone, with `text` as its plain message when given. */
+static void InitJobForAnn(WRENPOSTDATA* job, const char* server, const char* text)
+{
+    static const char* const to[] = {"", "ann@example.com"};
+
+    InitJob(job, server);
+    job->TOADR = AddressBlock(to, 1);
+    if (text) {
+        job->MESSAGETEXT = text;
+        job->MESSAGETYPE = PART_TEXT;
+    }
+}
+
 /* ---- cases ---- */
 
 /* One call before the transfer, then one per full 1024-byte block, each
@@ -255,14 +268,12 @@ static void CaseMail(const char* server, const char* folder)
  * block are waited out and resumed. */
 static void CaseLarge(const char* server, const char* folder)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     static const char* const files[] = {"large.bin"};
     static const int8_t kinds[] = {PART_ATTACHMENT};
     WRENPOSTDATA job;
     int32_t result;
 
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
+    InitJobForAnn(&job, server, NULL);
     job.ATTACHMENTS = AttachmentBlock(folder, files, kinds, 1);
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
@@ -274,17 +285,13 @@ static void CaseLarge(const char* server, const char* folder)
  * text with its CR LF, in the buffer. */
 static void CaseGreetingError(const char* server, const char* replyText)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     char reply[500], expectedReply[500];
     WRENPOSTDATA job;
     int32_t result;
 
     snprintf(expectedReply, sizeof expectedReply, "%s\r\n", replyText);
     memset(reply, 'x', sizeof reply);
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
-    job.MESSAGETEXT = "Never sent.";
-    job.MESSAGETYPE = PART_TEXT;
+    InitJobForAnn(&job, server, "Never sent.");
     job.SERVERERRORMESSAGE = reply;
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
@@ -299,16 +306,12 @@ static void CaseGreetingError(const char* server, const char* replyText)
  * at 2 s the call gives up with result 8 instead of waiting for ever. */
 static void CaseSilent(const char* server)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     WRENPOSTDATA job;
     int32_t result;
     time_t started = time(NULL);
     long seconds;
 
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
-    job.MESSAGETEXT = "Never sent.";
-    job.MESSAGETYPE = PART_TEXT;
+    InitJobForAnn(&job, server, "Never sent.");
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
     seconds = (long)(time(NULL) - started);
@@ -320,7 +323,6 @@ static void CaseSilent(const char* server)
 /* Nobody listens: result 6 and the log line with the socket layer's error. */
 static void CaseRefused(const char* server, const char* debugFile)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     char expected[200], log[4096];
     const char* colon = strrchr(server, ':');
     size_t length;
@@ -328,10 +330,7 @@ static void CaseRefused(const char* server, const char* debugFile)
     WRENPOSTDATA job;
     int32_t result;
 
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
-    job.MESSAGETEXT = "Never sent.";
-    job.MESSAGETYPE = PART_TEXT;
+    InitJobForAnn(&job, server, "Never sent.");
     job.DEBUGFILE = debugFile;
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
@@ -353,7 +352,6 @@ static void CaseRefused(const char* server, const char* debugFile)
  * file must be "~mail2" beside it, and gone afterwards. */
 static void CaseCancel(const char* server, const char* tempFolder)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     static const char filler[] = "A line that makes the message several blocks long.\r\n";
     char text[8192], filesAfter[256];
     WRENPOSTDATA job;
@@ -366,8 +364,7 @@ static void CaseCancel(const char* server, const char* tempFolder)
 
     g_watchedFolder = tempFolder;
     g_cancelAtCall = 2;
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
+    InitJobForAnn(&job, server, NULL);
     job.MESSAGETEXT = text;
     job.MESSAGETYPE = PART_TEXT_7BIT;
     result = g_wrenpost(&job);
@@ -430,7 +427,6 @@ static DWORD WINAPI WatchForBox(LPVOID unused)
 /* A debug file that cannot be created: the message box and result 1. */
 static void CaseDebugFile(const char* server, const char* debugFile)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     WRENPOSTDATA job;
     int32_t result;
 #ifdef _WIN32
@@ -439,10 +435,7 @@ static void CaseDebugFile(const char* server, const char* debugFile)
     HANDLE watcher = watch ? CreateThread(NULL, 0, WatchForBox, NULL, 0, NULL) : NULL;
 #endif
 
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
-    job.MESSAGETEXT = "Never sent.";
-    job.MESSAGETYPE = PART_TEXT;
+    InitJobForAnn(&job, server, "Never sent.");
     job.DEBUGFILE = debugFile;
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
@@ -466,16 +459,12 @@ static void CaseDebugFile(const char* server, const char* debugFile)
  * with a parameter, one too long for the 64-byte buffer. */
 static void CaseRegistry(const char* server, const char* folder)
 {
-    static const char* const to[] = {"", "ann@example.com"};
     static const char* const files[] = {"report.qnt", "notes.qnp", "long.qnl"};
     static const int8_t kinds[] = {PART_ATTACHMENT, PART_ATTACHMENT, PART_ATTACHMENT};
     WRENPOSTDATA job;
     int32_t result;
 
-    InitJob(&job, server);
-    job.TOADR = AddressBlock(to, 1);
-    job.MESSAGETEXT = "Three registered attachments.\r\n";
-    job.MESSAGETYPE = PART_TEXT;
+    InitJobForAnn(&job, server, "Three registered attachments.\r\n");
     job.ATTACHMENTS = AttachmentBlock(folder, files, kinds, 3);
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
