@@ -3,17 +3,19 @@
 # gives quillnet::quillnet and quillnet::glue) and pkg-config files.
 include(CMakePackageConfigHelpers)
 
-# Everything here is one component, so the kit can be installed on its own
-# (`cmake --install build --component quillnet_kit`), apart from programs
-# that other folders install.
-set(QUILLNET_KIT COMPONENT quillnet_kit)
+# Three components, one per Debian package: the shared library alone
+# (quillnet_runtime), what a developer builds against (quillnet_dev) and the
+# programs (quillnet_tools). The window programs install into quillnet_tools
+# from their own folders.
+set(QUILLNET_RUNTIME COMPONENT quillnet_runtime)
+set(QUILLNET_KIT COMPONENT quillnet_dev)
 
 set(QUILLNET_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quillnet)
 
-install(TARGETS quillnet EXPORT quillnetTargets ${QUILLNET_KIT}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quillnet EXPORT quillnetTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} ${QUILLNET_RUNTIME} NAMELINK_COMPONENT quillnet_dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} ${QUILLNET_KIT}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} ${QUILLNET_RUNTIME})
 install(FILES ${PROJECT_SOURCE_DIR}/library/include/quillnet/wrenpost.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quillnet ${QUILLNET_KIT})
 
@@ -29,7 +31,7 @@ if(TARGET quillnet_glue)
 endif()
 
 if(TARGET quillnet-send)
-  install(TARGETS quillnet-send ${QUILLNET_KIT} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS quillnet-send COMPONENT quillnet_tools RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
 install(EXPORT quillnetTargets NAMESPACE quillnet:: DESTINATION ${QUILLNET_CMAKE_DIR}

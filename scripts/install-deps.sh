@@ -7,11 +7,12 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   media-types
-  gcc-multilib g++-multilib qemu-user
+  gcc-multilib g++-multilib
   python3 python3-aiosmtpd
   qt6-base-dev libqt6sql6-sqlite
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
   xvfb time curl
+  dpkg-dev lintian
 )
 
 missing=()

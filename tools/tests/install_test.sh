@@ -11,7 +11,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 
-cmake --install "$build" --prefix "$prefix" --component quillnet_kit >"$scratch/install.log"
+for component in quillnet_runtime quillnet_dev quillnet_tools; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >>"$scratch/install.log"
+done
 
 for file in include/quillnet/wrenpost.h include/quillnet/wrenpostclass.h include/quillnet/hostservices.h \
     include/quillnet/progressfigures.h bin/quillnet-send; do
