@@ -10,7 +10,7 @@ packages=(
   gcc-multilib g++-multilib
   python3 python3-aiosmtpd
   qt6-base-dev libqt6sql6-sqlite
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
   xvfb time curl
   dpkg-dev lintian
 )
@@ -26,5 +26,9 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "Installing: ${missing[*]}"
+# 32-bit Wine runs the i686 DLL: its packages come from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

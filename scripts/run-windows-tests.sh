@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds quillnet.dll and quillnet-send.exe for 32- and 64-bit Windows with
-# MinGW-w64, checks what the DLLs export and import, and runs the 64-bit build
-# under Wine against the Linux build of the same sources.
+# MinGW-w64, checks what the DLLs export and import, and runs both builds
+# under Wine (the i686 one through Debian's wine32:i386) against the Linux
+# build of the same sources.
 #
-# Needs: g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+# Needs: g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
 # python3 (and xvfb, optional: with it the message box is checked on screen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,10 +55,8 @@ for arch in i686 x86_64; do
     --no-warn-unused-cli >/dev/null
   # The test programs compile the public header in a C host: on i686 that
   # proves the 88-byte job block through its static assertions.
-  cmake --build "$dir" -j "$jobs" --target quillnet wrenpost_host quillnet_abi_test_windows quillnet-send
-  if [ "$arch" = x86_64 ]; then
-    cmake --build "$dir" -j "$jobs" --target quillnet_unit_tests_windows
-  fi
+  cmake --build "$dir" -j "$jobs" --target quillnet wrenpost_host quillnet_abi_test_windows quillnet-send \
+    quillnet_unit_tests_windows
 
   echo "== $arch: export table and imports"
   objdump=$arch-w64-mingw32-objdump
@@ -88,14 +87,16 @@ cc -Wall -Wextra -Werror -I library/include library/tests/windows/wrenpost_host.
   -L build-wine-ref/library -lquillnet -Wl,-rpath,"$PWD/build-wine-ref/library" \
   -o build-wine-ref/wrenpost_host
 
-echo "== x86_64 under wine"
-work=build-mingw-x86_64/wine-tests
-mkdir -p "$work"
 display=()
 if command -v xvfb-run >/dev/null; then display=(xvfb-run -a); fi
-"${display[@]}" /usr/bin/python3 library/tests/windows/run_wine_tests.py \
-  --windows-build build-mingw-x86_64 --linux-host build-wine-ref/wrenpost_host \
-  --work "$work" || failed=$((failed + $?))
+for arch in x86_64 i686; do
+  echo "== $arch under wine"
+  work=build-mingw-$arch/wine-tests
+  mkdir -p "$work"
+  "${display[@]}" /usr/bin/python3 library/tests/windows/run_wine_tests.py \
+    --windows-build build-mingw-$arch --linux-host build-wine-ref/wrenpost_host \
+    --work "$work" || failed=$((failed + $?))
+done
 
 if [ "$failed" -ne 0 ]; then
   echo "windows tests: $failed failure(s)"

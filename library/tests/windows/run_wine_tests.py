@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Runs the Windows build of the mail library under 64-bit Wine.
+"""Runs a Windows build of the mail library (i686 or x86-64) under Wine.
 
 The same C host (wrenpost_host.c) is built for Windows, where it loads
 quillnet.dll by name, and for Linux against libquillnet. Each case runs the
@@ -11,7 +11,7 @@ intact.
 
   run_wine_tests.py --windows-build DIR --linux-host PATH --work DIR
 
-DIR is the x86-64 MinGW build tree. Prints one line per check and ends with
+DIR is the MinGW build tree of either width. Prints one line per check and ends with
 a summary; the exit status is the number of failed checks.
 """
 import argparse
