@@ -30,6 +30,7 @@ constexpr const char* kErrorTexts[] = {
     "Unknown error",
     "User Cancel",
     "No recipiens specified",
+    "Some recipients were refused:",
 };
 
 }  // namespace
@@ -38,7 +39,7 @@ std::string WRENPOSTCLASS::GETMAILERROR(uint32_t wrenpostErrorCode) const
 {
     if (wrenpostErrorCode >= sizeof kErrorTexts / sizeof kErrorTexts[0]) return kErrorTexts[0];
     std::string text = kErrorTexts[wrenpostErrorCode];
-    if (wrenpostErrorCode == RESULT_SERVER_ERROR) {
+    if (wrenpostErrorCode == RESULT_SERVER_ERROR || wrenpostErrorCode == RESULT_SOME_RECIPIENTS_REFUSED) {
         // The buffer is the library's to fill; never read past its end even
         // when it lacks its terminating zero.
         size_t length = strnlen(SERVERERRORMESSAGE, sizeof SERVERERRORMESSAGE);

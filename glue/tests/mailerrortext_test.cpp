@@ -32,6 +32,7 @@ TEST(GlueMailError, EveryCodeHasItsText)
                            "Unknown error",
                            "User Cancel",
                            "No recipiens specified",
+                           "Some recipients were refused:\r",
                            "Unknown error"};
     for (uint32_t code = 0; code < std::size(texts); ++code) EXPECT_EQ(mail.GETMAILERROR(code), texts[code]);
     EXPECT_EQ(mail.GETMAILERROR(1000), "Unknown error");
@@ -59,6 +60,8 @@ TEST(GlueMailError, ServerErrorCarriesTheReplyCutTo254)
     std::memset(mail.SERVERERRORMESSAGE, 'z', sizeof mail.SERVERERRORMESSAGE);
     EXPECT_EQ(mail.GETMAILERROR(9).size(), 254u);
     EXPECT_EQ(mail.GETMAILERROR(7), "Failed to send") << "other codes ignore the reply";
+    std::strcpy(mail.SERVERERRORMESSAGE, "Refused: <x@example.org> 550 no such user");
+    EXPECT_EQ(mail.GETMAILERROR(16), "Some recipients were refused:\rRefused: <x@example.org> 550 no such user");
 }
 
 TEST(GlueMailError, ReportBoxNamesTheOutcome)

@@ -1,9 +1,11 @@
 // The composer's header list, its simple setters and its part list.
 #include "MailUtil.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "AsciiText.h"
+#include "HeaderEncoding.h"
 #include "MailPart.h"
 #include "SMTPError.h"
 #include "platform/Platform.h"
@@ -85,10 +87,25 @@ void CMailUtil::AppendHeaderValue(HeaderLine* pLine, const char* pszText)
 
 void CMailUtil::WriteHeaders(FILE* pFile) const
 {
+    const char* pszCharset = std::getenv("MM_CHARSET");
+    const std::string charset = pszCharset && *pszCharset ? pszCharset : "iso-8859-1";
     for (HeaderLine* pLine = m_pHeaders; pLine; pLine = pLine->pNext) {
         std::fputs(pLine->pszName, pFile);
         std::fputs(": ", pFile);
-        std::fwrite(pLine->value.data(), 1, pLine->value.size(), pFile);
+        const std::string* pValue = &pLine->value;
+        std::string encoded;
+        if (m_bStandardHeaders) {
+            const char* pszName = pLine->pszName;
+            if (EqualsIgnoringCase(pszName, "Subject") || EqualsIgnoringCase(pszName, "Organization"))
+                encoded = EncodeUnstructured(pLine->value, charset);
+            else if (EqualsIgnoringCase(pszName, "From") || EqualsIgnoringCase(pszName, "To") ||
+                     EqualsIgnoringCase(pszName, "Cc"))
+                encoded = EncodeAddressList(pLine->value, charset);
+            else
+                encoded = pLine->value;
+            pValue = &encoded;
+        }
+        std::fwrite(pValue->data(), 1, pValue->size(), pFile);
         std::fputs("\r\n", pFile);
     }
     std::fflush(pFile);

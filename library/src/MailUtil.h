@@ -56,6 +56,9 @@ public:
     int32_t m_bNewsMode = 0;
     const char* m_pszToText = nullptr;
     int32_t m_bOemToAnsi = 0;
+    // Set in the submission modes: header text outside US-ASCII is written as
+    // RFC 2047 encoded words and display names are quoted as RFC 5322 asks.
+    int32_t m_bStandardHeaders = 0;
     CMailPart* m_pFirstPart = nullptr;
     CMailPart* m_pLastPart = nullptr;  // tail of the top-level list, for constant-time appends
     HeaderLine* m_pHeaders = nullptr;

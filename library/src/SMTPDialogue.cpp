@@ -1,5 +1,5 @@
-// The protocol primitives of the mail session: reading a reply, sending a
-// command, and finding the server's address.
+// The protocol primitives of the classic dialogue: reading a reply and
+// sending a command, both through the session's transport.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -27,7 +27,7 @@ bool EndsWithContinuationLine(const char* pszReply, size_t nLength)
 
 }  // namespace
 
-void CSMTPEmail::Ack(platform::SocketHandle socket)
+void CSMTPEmail::Ack()
 {
     if (!g_pszReply) {
         g_pszReply = static_cast<char*>(platform::AllocateMemory(kReplyBufferSize));
@@ -41,9 +41,8 @@ void CSMTPEmail::Ack(platform::SocketHandle socket)
     const size_t nCapacity = kReplyBufferSize - 1;
     for (;;) {
         if (nHeld == nCapacity) Fail(8);
-        long nReceived =
-            platform::ReceiveSome(socket, g_pszReply + nHeld, nCapacity - nHeld, m_timeouts.nReceive);
-        if (nReceived <= 0) Fail(8);
+        long nReceived = m_transport->Receive(g_pszReply + nHeld, nCapacity - nHeld, m_timeouts.nReceive);
+        if (nReceived <= 0) FailTransport(8);
         const char* pszPiece = g_pszReply + nHeld;
         nHeld += static_cast<size_t>(nReceived);
         g_pszReply[nHeld] = '\0';
@@ -57,38 +56,45 @@ void CSMTPEmail::Ack(platform::SocketHandle socket)
     unsigned char nFirst = static_cast<unsigned char>(g_pszReply[0]);
     if (nFirst >= 0x34 && nFirst <= 0x7F) {
         Log("CSMTPEmail::Ack: Server Error!\n");
-        if (m_pszErrorReply) {
-            size_t nCopy = std::min(nHeld, kErrorReplyBufferSize - 1);
-            std::memcpy(m_pszErrorReply, g_pszReply, nCopy);
-            m_pszErrorReply[nCopy] = '\0';
-        }
+        ReportServerText(std::string(g_pszReply, nHeld));
         Fail(9);
     }
 }
 
-void CSMTPEmail::Post(platform::SocketHandle socket, const char* pszText)
+void CSMTPEmail::Post(const char* pszText)
 {
-    Post(socket, pszText, std::strlen(pszText));
+    Post(pszText, std::strlen(pszText));
 }
 
-void CSMTPEmail::Post(platform::SocketHandle socket, const char* pData, size_t nLength)
+void CSMTPEmail::Post(const char* pData, size_t nLength)
 {
     while (nLength > 0) {
-        long nSent = platform::SendSome(socket, pData, nLength, m_timeouts.nSend);
+        long nSent = m_transport->Send(pData, nLength, m_timeouts.nSend);
         if (nSent < 1) {
             Log("Post: Failed to Send!\n");
-            Fail(7);
+            FailTransport(7);
         }
         pData += nSent;
         nLength -= static_cast<size_t>(nSent);
     }
 }
 
-uint32_t CSMTPEmail::ResolveHost(const char* pszHost)
+void CSMTPEmail::ReportServerText(const std::string& text)
 {
-    if (!pszHost || !*pszHost) return 0;
-    uint32_t nAddress = platform::ParseDottedAddress(pszHost);
-    if (nAddress != 0xFFFFFFFFu) return nAddress;
-    if (std::strcmp(pszHost, "255.255.255.255") == 0) return nAddress;
-    return platform::LookUpHostAddress(pszHost);
+    if (!m_pszErrorReply) return;
+    size_t nCopy = std::min(text.size(), kErrorReplyBufferSize - 1);
+    std::memcpy(m_pszErrorReply, text.data(), nCopy);
+    m_pszErrorReply[nCopy] = '\0';
+}
+
+void CSMTPEmail::FailTransport(int code)
+{
+    // A broken TLS session says why; the host sees the same text as a
+    // server's refusal would give it.
+    std::string failure = m_transport ? m_transport->FailureText() : "";
+    if (!failure.empty()) {
+        LogAlways("%s\n", failure.c_str());
+        ReportServerText(failure);
+    }
+    Fail(code);
 }

@@ -10,39 +10,18 @@
 #include "Diagnostics.h"
 #include "Globals.h"
 #include "MessageTransfer.h"
+#include "RecipientList.h"
 #include "SMTPError.h"
 #include "ServerAddress.h"
+#include "SocketTransport.h"
+#include "TempFileGuard.h"
 #include "platform/TempFile.h"
+#include "platform/Tls.h"
 
 namespace {
 
 constexpr int kSmtpPort = 25;
 constexpr int kNntpPort = 119;
-
-// The temporary message file: closed and deleted on every way out.
-class TempFileGuard {
-public:
-    ~TempFileGuard()
-    {
-        if (pFile) std::fclose(pFile);
-        if (pFile) platform::DeleteTempFile(szPath);
-    }
-    FILE* pFile = nullptr;
-    char szPath[128] = "";
-};
-
-// Recipients are separated by "," or a space; empty pieces are skipped.
-template <typename Visit>
-void ForEachRecipient(const std::string& list, Visit visit)
-{
-    size_t nStart = 0;
-    while (nStart < list.size()) {
-        size_t nEnd = list.find_first_of(", ", nStart);
-        if (nEnd == std::string::npos) nEnd = list.size();
-        if (nEnd > nStart && !visit(list.substr(nStart, nEnd - nStart))) return;
-        nStart = nEnd + 1;
-    }
-}
 
 }  // namespace
 
@@ -74,6 +53,7 @@ int CSMTPEmail::Send()
 
 void CSMTPEmail::DropConnection()
 {
+    m_transport.reset();
     platform::CloseSocket(m_socket);
     m_socket = platform::kInvalidSocket;
 }
@@ -81,9 +61,16 @@ void CSMTPEmail::DropConnection()
 void CSMTPEmail::_SendIt()
 {
     m_timeouts = DialogueTimeouts::FromEnvironment();
+    m_server = ParseServerSetting(m_bNewsMode ? g_szNewsHost : g_szMailHost, m_bNewsMode != 0,
+                                  m_bNewsMode ? kNntpPort : kSmtpPort);
     StartSocketLayer();
     ConnectToServer();
-    Ack(m_socket);
+    if (m_server.mode != ServerMode::kPlain && !m_bNewsMode) {
+        SubmitMail();
+        return;
+    }
+    Ack();
+    if (m_server.mode == ServerMode::kStartTls) StartTlsOnNews();
     FetchLocalHostName();
     if (m_bNewsMode)
         IntroduceArticle();
@@ -104,20 +91,33 @@ void CSMTPEmail::StartSocketLayer()
 
 void CSMTPEmail::ConnectToServer()
 {
-    m_socket = platform::OpenStreamSocket();
-    if (m_socket == platform::kInvalidSocket) Fail(5);
-
-    ServerAddress server =
-        SplitServerAddress(m_bNewsMode ? g_szNewsHost : g_szMailHost, m_bNewsMode ? kNntpPort : kSmtpPort);
-    uint32_t nAddress = server.port ? ResolveHost(server.host.c_str()) : 0;
-    int nError = nAddress ? platform::Connect(m_socket, nAddress, static_cast<uint16_t>(server.port),
-                                              m_timeouts.nConnect)
-                          : platform::AddressNotAvailableError();
-    if (nError != 0) {
-        Log("Failed to connect to server '%s' port %d. Winsock error: %d\n", server.host.c_str(), server.port,
-            nError);
+    if (!m_server.bValid) {
+        LogAlways(
+            "'%s' is no server URL for %s (smtp+starttls://, smtps://, nntp+starttls:// or nntps://).\n",
+            m_server.host.c_str(), m_bNewsMode ? "news" : "mail");
         Fail(6);
     }
+    if (m_server.mode != ServerMode::kPlain && !platform::TlsIsBuiltIn()) {
+        LogAlways("TLS: TLS is not built into this library; '%s' cannot be reached.\n",
+                  m_server.host.c_str());
+        ReportServerText("TLS: TLS is not built into this library");
+        Fail(6);
+    }
+
+    int nError = 0;
+    switch (platform::ConnectToHost(m_server.host.c_str(), static_cast<uint16_t>(m_server.port),
+                                    m_timeouts.nConnect, m_socket, nError)) {
+        case platform::ConnectStatus::kConnected:
+            break;
+        case platform::ConnectStatus::kNoSocket:
+            Fail(5);
+        case platform::ConnectStatus::kFailed:
+            Log("Failed to connect to server '%s' port %d. Winsock error: %d\n", m_server.host.c_str(),
+                m_server.port, nError);
+            Fail(6);
+    }
+    m_transport = std::make_unique<SocketTransport>(m_socket);
+    if (m_server.mode == ServerMode::kImplicitTls) StartTlsHandshake();
 }
 
 void CSMTPEmail::FetchLocalHostName()
@@ -133,35 +133,35 @@ void CSMTPEmail::FetchLocalHostName()
 
 void CSMTPEmail::IntroduceMail()
 {
-    Post(m_socket, (std::string("HELO ") + g_szLocalHost + "\r\n").c_str());
-    Ack(m_socket);
+    Post((std::string("HELO ") + g_szLocalHost + "\r\n").c_str());
+    Ack();
 
     // The envelope sender is the bare address: a From text with a display
     // name is no valid argument for MAIL FROM.
-    Post(m_socket, (std::string("MAIL FROM: ") + GetHeader("X-Sender", "(NULL)") + "\r\n").c_str());
-    Ack(m_socket);
+    Post((std::string("MAIL FROM: ") + GetHeader("X-Sender", "(NULL)") + "\r\n").c_str());
+    Ack();
 
     if (m_pszRecipients) {
         ForEachRecipient(*m_pszRecipients, [this](const std::string& recipient) {
-            Post(m_socket, ("RCPT TO: " + recipient + "\r\n").c_str());
-            Ack(m_socket);
+            Post(("RCPT TO: " + recipient + "\r\n").c_str());
+            Ack();
             return true;
         });
     }
 
-    Post(m_socket, "DATA\r\n");
-    Ack(m_socket);
+    Post("DATA\r\n");
+    Ack();
     SetHeader("Return-Path", GetHeader("X-Sender", "(NULL)"), 0);
 }
 
 void CSMTPEmail::IntroduceArticle()
 {
     if (g_szNewsUser[0]) {
-        Post(m_socket, (std::string("AUTHINFO USER ") + g_szNewsUser + "\r\n").c_str());
-        Ack(m_socket);
+        Post((std::string("AUTHINFO USER ") + g_szNewsUser + "\r\n").c_str());
+        Ack();
         if (g_szNewsPassword[0]) {
-            Post(m_socket, (std::string("AUTHINFO PASS ") + g_szNewsPassword + "\r\n").c_str());
-            Ack(m_socket);
+            Post((std::string("AUTHINFO PASS ") + g_szNewsPassword + "\r\n").c_str());
+            Ack();
         }
     }
 
@@ -174,11 +174,11 @@ void CSMTPEmail::IntroduceArticle()
             return false;
         });
     }
-    Post(m_socket, ("GROUP " + firstGroup + "\r\n").c_str());
-    Ack(m_socket);
+    Post(("GROUP " + firstGroup + "\r\n").c_str());
+    Ack();
 
-    Post(m_socket, "POST\r\n");
-    Ack(m_socket);
+    Post("POST\r\n");
+    Ack();
 }
 
 void CSMTPEmail::CompleteHeaders()
@@ -190,6 +190,13 @@ void CSMTPEmail::CompleteHeaders()
 void CSMTPEmail::ComposeAndTransfer()
 {
     TempFileGuard temp;
+    long nSize = ComposeMessage(temp);
+    TransferMessage(temp.pFile, nSize);
+    Ack();
+}
+
+long CSMTPEmail::ComposeMessage(TempFileGuard& temp)
+{
     temp.pFile = MakeTempFileName(temp.szPath);
     if (!temp.pFile) {
         Log("Unable to open tmp file '%s'. Aborting.\n", temp.szPath);
@@ -209,11 +216,14 @@ void CSMTPEmail::ComposeAndTransfer()
         DropConnection();
         Fail(nWritten == 11 ? 11 : 12);
     }
+    return nSize;
+}
 
+void CSMTPEmail::TransferMessage(FILE* pFile, long nSize)
+{
     ProgressHooks hooks{m_plBytesProcessed, m_plBytesTotal, m_pbUserCancel, m_pfnCallback};
-    CMessageTransfer transfer([this](const char* pData, size_t nLength) { Post(m_socket, pData, nLength); },
-                              hooks);
-    switch (transfer.Run(temp.pFile, nSize)) {
+    CMessageTransfer transfer([this](const char* pData, size_t nLength) { Post(pData, nLength); }, hooks);
+    switch (transfer.Run(pFile, nSize)) {
         case CMessageTransfer::kSent:
             break;
         case CMessageTransfer::kCancelled:
@@ -223,7 +233,6 @@ void CSMTPEmail::ComposeAndTransfer()
             DropConnection();
             Fail(12);
     }
-    Ack(m_socket);
 }
 
 void CSMTPEmail::SayGoodbye()
@@ -231,8 +240,8 @@ void CSMTPEmail::SayGoodbye()
     // The server has accepted the message: a failed goodbye cannot undo that,
     // and reporting it would invite the user to send the mail twice.
     try {
-        Post(m_socket, "QUIT\r\n");
-        Ack(m_socket);
+        Post("QUIT\r\n");
+        Ack();
     } catch (const CSMTPError&) {
         m_nError = 0;
     }

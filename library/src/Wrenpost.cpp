@@ -12,6 +12,7 @@
 #include "Globals.h"
 #include "SMTPEmail.h"
 #include "SMTPError.h"
+#include "ServerAddress.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -151,6 +152,12 @@ int32_t RunJob(const WRENPOSTDATA& job)
     if (IsGiven(job.MAILHOST)) CopySetting(g_szMailHost, job.MAILHOST);
     if (IsGiven(job.RETURNPATH)) session.SetSender(job.RETURNPATH);
     if (IsGiven(job.TONAME)) session.m_pszToText = job.TONAME;
+    // The submission modes authenticate with the job's user and password;
+    // they are kept for this call only.
+    if (!bNews && IsServerUrl(g_szMailHost)) {
+        if (IsGiven(job.USERNAME)) session.m_submissionUser = WithoutLineBreaks(job.USERNAME);
+        if (IsGiven(job.USERPASSWORD)) session.m_submissionPassword = job.USERPASSWORD;
+    }
     if (bNews) {
         if (IsGiven(job.USERNAME)) CopySetting(g_szNewsUser, job.USERNAME);
         if (IsGiven(job.USERPASSWORD)) CopySetting(g_szNewsPassword, job.USERPASSWORD);

@@ -45,7 +45,10 @@ enum ResultCode {
     RESULT_TEMP_FILE = 12,      /* the message could not be composed: no temporary file,
                                    an attachment that cannot be read, a write error */
     RESULT_CANCELLED = 14,      /* the host set *USERCANCEL; nothing was delivered */
-    RESULT_NO_RECIPIENTS = 15   /* TOADR is 0 or holds no whole record */
+    RESULT_NO_RECIPIENTS = 15,  /* TOADR is 0 or holds no whole record */
+    RESULT_SOME_RECIPIENTS_REFUSED = 16 /* submission modes: delivered to the accepted recipients;
+                                           the refused ones with the server's replies are in
+                                           SERVERERRORMESSAGE ("Refused: <addr> 550 ...; ...") */
 };
 
 /* Part kinds: how the message text (MESSAGETYPE) or an attachment (FILETYPE) is sent. */
@@ -88,8 +91,17 @@ typedef void (*WRENPOSTCALLBACKPROC)(void);
  * a server setting that a job leaves empty keeps the value an earlier job gave.
  */
 typedef struct WRENPOSTDATA {
-    const char* MAILHOST;          /* server name or IPv4 address, optionally ":port";
-                                      in news mode also the news host */
+    const char* MAILHOST;          /* server name or IPv4 address, optionally ":port", or an
+                                      IPv6 address as "[addr]:port": the classic plain
+                                      dialogue; or a URL for a submission mode with TLS:
+                                      "smtp+starttls://host[:port]" (587, STARTTLS required),
+                                      "smtps://host[:port]" (465, TLS from the first byte),
+                                      in news mode "nntps://" (563) or "nntp+starttls://" (119).
+                                      The server's certificate is always checked (system
+                                      trust store plus the CA file in QUILLNET_TLS_CA_FILE);
+                                      a TLS failure gives 6 while connecting, 7 or 8 later,
+                                      with the reason in SERVERERRORMESSAGE. In news mode
+                                      also the news host */
     const char* MAILER;            /* X-Mailer text (at most 127 characters are kept) */
     const char* FROM;              /* From header, e.g. "\"Ann\" <ann@example.com>" */
     const char* RETURNPATH;        /* sender address (X-Sender, envelope sender) */
@@ -101,8 +113,12 @@ typedef struct WRENPOSTDATA {
     HGLOBAL BCCADR;                /* WRENPOSTADDRESS records (EMAIL only used), or 0 */
     int8_t PRIORITY;               /* 1..5 give an X-Priority header */
     uint8_t SERVERMODE;            /* 2: post news over NNTP; anything else: SMTP mail */
-    const char* USERNAME;          /* news mode: user for AUTHINFO (at most 31 characters) */
-    const char* USERPASSWORD;      /* news mode: password (at most 31 characters) */
+    const char* USERNAME;          /* news mode: user for AUTHINFO (at most 31 characters);
+                                      mail with a URL in MAILHOST: user for AUTH (PLAIN or
+                                      LOGIN, whichever the server offers, PLAIN first) */
+    const char* USERPASSWORD;      /* news mode: password (at most 31 characters); mail with a
+                                      URL: password, or "bearer:TOKEN" for XOAUTH2. Never
+                                      written to the debug file. */
     const char* MESSAGETEXT;       /* message text, used when MESSAGETEXTHANDLE is 0 */
     HGLOBAL MESSAGETEXTHANDLE;     /* block holding the message text; wins over MESSAGETEXT */
     int8_t MESSAGETYPE;            /* PartKind of the message text */

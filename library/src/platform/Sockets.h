@@ -28,6 +28,18 @@ void CloseSocket(SocketHandle socket);
 // `timeoutSeconds`. Returns 0, or the socket error number.
 int Connect(SocketHandle socket, uint32_t address, uint16_t port, int timeoutSeconds);
 
+// Opens a stream socket connected to `host` (a name, a dotted IPv4 address
+// or, where the platform has it, an IPv6 address) on `port`. Every address the
+// name has is tried in turn until one answers or `timeoutSeconds` in all have
+// passed. Port 0 connects nowhere. On success `socket` holds the connection.
+enum class ConnectStatus {
+    kConnected,
+    kNoSocket,  // no socket could be created
+    kFailed     // no address answered; `error` holds the socket error number
+};
+ConnectStatus ConnectToHost(const char* host, uint16_t port, int timeoutSeconds, SocketHandle& socket,
+                            int& error);
+
 // Sends up to `length` bytes, waiting at most `timeoutSeconds` for room.
 // Returns the count sent (at least 1), or 0 or less on failure or time-out.
 long SendSome(SocketHandle socket, const char* data, size_t length, int timeoutSeconds);

@@ -6,15 +6,20 @@ of its own once it accepts connections, and writes each accepted message to
 <folder>/<n>.eml with its envelope in <folder>/<n>.envelope (first line the
 sender, then one recipient a line). Runs until it is terminated or, unless
 --ignore-stdin is given, its standard input closes.
+
+With --cert and --key it offers STARTTLS and takes mail only after it (or,
+with --implicit-tls, speaks TLS from the first byte); with --auth USER:PASSWORD
+it takes mail only after AUTH (PLAIN or LOGIN) with that user, over TLS.
 """
 import argparse
 import asyncio
 import os
 import signal
 import socket
+import ssl
 import sys
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class CaptureHandler:
@@ -34,14 +39,34 @@ class CaptureHandler:
         return "250 OK stored as %d" % self.count
 
 
-async def serve(folder, port, watch_stdin):
+def make_authenticator(user, password):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword)
+              and auth_data.login == user.encode() and auth_data.password == password.encode())
+        return AuthResult(success=ok)
+    return authenticate
+
+
+async def serve(folder, port, watch_stdin, options):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", port))
     handler = CaptureHandler(folder)
     loop = asyncio.get_running_loop()
+    settings = {"hostname": "capture.local", "data_size_limit": None}
+    context = None
+    if options.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(options.cert, options.key)
+        if not options.implicit_tls:
+            settings.update(tls_context=context, require_starttls=True)
+    if options.auth:
+        user, password = options.auth.split(":", 1)
+        settings.update(authenticator=make_authenticator(user, password), auth_required=True,
+                        auth_require_tls=not options.implicit_tls)
     server = await loop.create_server(
-        lambda: SMTP(handler, hostname="capture.local", data_size_limit=None), sock=listener
+        lambda: SMTP(handler, **settings), sock=listener,
+        ssl=context if options.implicit_tls else None
     )
     print("PORT %d" % listener.getsockname()[1], flush=True)
     stop = loop.create_future()
@@ -59,9 +84,13 @@ def main():
     parser.add_argument("folder", help="where accepted messages are written")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--ignore-stdin", action="store_true", help="run until terminated")
+    parser.add_argument("--cert", help="server certificate (PEM): offer STARTTLS")
+    parser.add_argument("--key", help="the certificate's key (PEM)")
+    parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
+    parser.add_argument("--auth", help="USER:PASSWORD required before mail")
     options = parser.parse_args()
     os.makedirs(options.folder, exist_ok=True)
-    asyncio.run(serve(options.folder, options.port, not options.ignore_stdin))
+    asyncio.run(serve(options.folder, options.port, not options.ignore_stdin, options))
 
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/ssl.h>
+
 #include <chrono>
 #include <stdexcept>
 
@@ -51,8 +53,31 @@ ScriptedServer::~ScriptedServer()
 {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
+    SSL_free(m_pTls);
+    SSL_CTX_free(m_pTlsContext);
     if (m_connection >= 0) ::close(m_connection);
     if (m_listener >= 0) ::close(m_listener);
+}
+
+bool ScriptedServer::AcceptTls(const std::string& certificate, const std::string& key)
+{
+    m_pTlsContext = SSL_CTX_new(TLS_server_method());
+    if (!m_pTlsContext || SSL_CTX_use_certificate_chain_file(m_pTlsContext, certificate.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(m_pTlsContext, key.c_str(), SSL_FILETYPE_PEM) != 1)
+        return false;
+    m_pTls = SSL_new(m_pTlsContext);
+    SSL_set_fd(m_pTls, m_connection);
+    // Bytes read as plain text before the handshake are gone from the
+    // socket; the handshake starts with what comes next.
+    timeval limit{kPatienceMs / 1000, 0};
+    ::setsockopt(m_connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return SSL_accept(m_pTls) == 1;
+}
+
+bool ScriptedServer::SendAll(const std::string& bytes)
+{
+    if (m_pTls) return bytes.empty() || SSL_write(m_pTls, bytes.data(), static_cast<int>(bytes.size())) > 0;
+    return ::send(m_connection, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
 std::string ScriptedServer::HostSetting() const
@@ -70,9 +95,10 @@ std::string ScriptedServer::Received()
 bool ScriptedServer::ReadSome()
 {
     pollfd entry{m_connection, POLLIN, 0};
-    if (::poll(&entry, 1, kPatienceMs) <= 0) return false;
+    if (!(m_pTls && SSL_pending(m_pTls) > 0) && ::poll(&entry, 1, kPatienceMs) <= 0) return false;
     char buffer[65536];
-    ssize_t received = ::recv(m_connection, buffer, sizeof buffer, 0);
+    ssize_t received = m_pTls ? SSL_read(m_pTls, buffer, sizeof buffer)
+                              : ::recv(m_connection, buffer, sizeof buffer, 0);
     if (received <= 0) return false;
     m_received.append(buffer, static_cast<size_t>(received));
     return true;
@@ -114,11 +140,11 @@ void ScriptedServer::Run()
             case ScriptStep::kSend:
                 for (size_t i = 0; i < step.pieces.size(); ++i) {
                     if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
-                    const std::string& piece = step.pieces[i];
-                    if (::send(m_connection, piece.data(), piece.size(), MSG_NOSIGNAL) !=
-                        static_cast<ssize_t>(piece.size()))
-                        return;
+                    if (!SendAll(step.pieces[i])) return;
                 }
+                break;
+            case ScriptStep::kStartTls:
+                if (!AcceptTls(step.pieces[0], step.pieces[1])) return;
                 break;
             case ScriptStep::kReset:
             case ScriptStep::kClose:

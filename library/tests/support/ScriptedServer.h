@@ -10,16 +10,24 @@
 // side of a dialogue byte for byte. It listens on 127.0.0.1 on an ephemeral
 // port, takes one connection, runs its steps in a thread of its own and
 // records every byte the client sends until the client closes.
+struct ssl_ctx_st;
+struct ssl_st;
+
+// OpenSSL's types, declared here so the header does not pull in OpenSSL.
+struct ssl_ctx_st;
+struct ssl_st;
+
 namespace dialoguetest {
 
 struct ScriptStep {
     enum Kind {
-        kReadLine,    // read through the next CR LF
-        kReadData,    // read through the next "\r\n.\r\n"
-        kSend,        // send `pieces`, pausing `pauseMs` between them
-        kClose,       // close the connection
-        kReset,       // close the connection with a reset
-        kStopReading  // neither read nor answer any more (a silent server)
+        kReadLine,     // read through the next CR LF
+        kReadData,     // read through the next "\r\n.\r\n"
+        kSend,         // send `pieces`, pausing `pauseMs` between them
+        kClose,        // close the connection
+        kReset,        // close the connection with a reset
+        kStopReading,  // neither read nor answer any more (a silent server)
+        kStartTls      // TLS handshake as the server, `pieces` = {certificate, key}; later steps encrypted
     };
     Kind kind;
     std::vector<std::string> pieces;
@@ -55,6 +63,11 @@ inline ScriptStep StopReading()
     return {ScriptStep::kStopReading, {}};
 }
 
+inline ScriptStep StartTls(std::string certificate, std::string key)
+{
+    return {ScriptStep::kStartTls, {std::move(certificate), std::move(key)}};
+}
+
 // The usual script of a mail server up to (not including) the reply to the
 // end of the data: greeting, HELO, MAIL, `recipients` RCPT, DATA.
 std::vector<ScriptStep> SmtpUpToData(int recipients);
@@ -80,6 +93,8 @@ private:
     void Run();
     bool ReadUntil(const std::string& marker);
     bool ReadSome();
+    bool SendAll(const std::string& bytes);
+    bool AcceptTls(const std::string& certificate, const std::string& key);
 
     std::vector<ScriptStep> m_script;
     int m_listener = -1;
@@ -87,6 +102,8 @@ private:
     int m_port = 0;
     std::string m_received;
     size_t m_consumed = 0;
+    ssl_ctx_st* m_pTlsContext = nullptr;
+    ssl_st* m_pTls = nullptr;         // set once kStartTls has run
     std::atomic<bool> m_stop{false};  // the test has its result
     std::thread m_thread;
 };

@@ -31,7 +31,8 @@ std::string ReadWholeFile(const std::string& path)
     return text.str();
 }
 
-SmtpCaptureServer::SmtpCaptureServer(std::string folder) : m_folder(std::move(folder))
+SmtpCaptureServer::SmtpCaptureServer(std::string folder, std::vector<std::string> options)
+    : m_folder(std::move(folder))
 {
     int input[2], output[2];
     if (::pipe(input) != 0 || ::pipe(output) != 0) return;  // the test fails on Started()
@@ -42,9 +43,11 @@ SmtpCaptureServer::SmtpCaptureServer(std::string folder) : m_folder(std::move(fo
     posix_spawn_file_actions_addclose(&actions, input[1]);
     posix_spawn_file_actions_addclose(&actions, output[0]);
     std::string script = PeersFolder() + "/capture_server.py";
-    const char* argv[] = {QUILLNET_PYTHON, script.c_str(), m_folder.c_str(), nullptr};
+    std::vector<const char*> argv = {QUILLNET_PYTHON, script.c_str(), m_folder.c_str()};
+    for (const std::string& option : options) argv.push_back(option.c_str());
+    argv.push_back(nullptr);
     int spawned =
-        ::posix_spawn(&m_pid, QUILLNET_PYTHON, &actions, nullptr, const_cast<char**>(argv), environ);
+        ::posix_spawn(&m_pid, QUILLNET_PYTHON, &actions, nullptr, const_cast<char**>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     ::close(output[1]);

@@ -14,7 +14,8 @@ std::string PeersFolder();  // library/tests/peers
 
 class SmtpCaptureServer {
 public:
-    explicit SmtpCaptureServer(std::string folder);
+    // `options` go to capture_server.py ("--cert", path, "--auth", "u:p", ...).
+    explicit SmtpCaptureServer(std::string folder, std::vector<std::string> options = {});
     ~SmtpCaptureServer();
 
     SmtpCaptureServer(const SmtpCaptureServer&) = delete;
@@ -22,6 +23,7 @@ public:
 
     bool Started() const { return m_port > 0; }
     std::string HostSetting() const;  // "127.0.0.1:<port>"
+    int Port() const { return m_port; }
 
     // Paths of the messages accepted so far, in order of arrival.
     std::vector<std::string> Messages() const;

@@ -14,9 +14,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform {
 
@@ -80,6 +82,31 @@ bool ApplyTimeout(SocketHandle socket, int option, int seconds, int& applied)
     return true;
 }
 
+// Connects within `timeoutSeconds`; 0 or the error number.
+int ConnectAddress(SocketHandle socket, const sockaddr* pPeer, socklen_t nPeerLength, int timeoutSeconds)
+{
+    // Connect without blocking so the wait can be bounded, then go back to
+    // blocking mode: every later wait is bounded by poll() anyway.
+    int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return Remember(errno);
+    int result = ::connect(socket, pPeer, nPeerLength);
+    if (result < 0 && errno != EINPROGRESS) return Remember(errno);
+    if (result < 0) {
+        if (!WaitFor(socket, POLLOUT, timeoutSeconds)) return t_lastError;
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) < 0) return Remember(errno);
+        if (error != 0) return Remember(error);
+    }
+    if (::fcntl(socket, F_SETFL, flags) < 0) return Remember(errno);
+
+    // Commands and data are gathered into whole writes before they are sent,
+    // so Nagle's delay could only hold back the last piece of a message.
+    int on = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return 0;
+}
+
 }  // namespace
 
 bool StartSocketLayer()
@@ -112,27 +139,55 @@ int Connect(SocketHandle socket, uint32_t address, uint16_t port, int timeoutSec
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = address;
+    return ConnectAddress(socket, reinterpret_cast<sockaddr*>(&peer), sizeof peer, timeoutSeconds);
+}
 
-    // Connect without blocking so the wait can be bounded, then go back to
-    // blocking mode: every later wait is bounded by poll() anyway.
-    int flags = ::fcntl(socket, F_GETFL);
-    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return Remember(errno);
-    int result = ::connect(socket, reinterpret_cast<sockaddr*>(&peer), sizeof peer);
-    if (result < 0 && errno != EINPROGRESS) return Remember(errno);
-    if (result < 0) {
-        if (!WaitFor(socket, POLLOUT, timeoutSeconds)) return t_lastError;
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) < 0) return Remember(errno);
-        if (error != 0) return Remember(error);
+ConnectStatus ConnectToHost(const char* host, uint16_t port, int timeoutSeconds, SocketHandle& socket,
+                            int& error)
+{
+    socket = kInvalidSocket;
+    if (g_socketFaultsForTesting.failSocket) {
+        Remember(EMFILE);
+        return ConnectStatus::kNoSocket;
     }
-    if (::fcntl(socket, F_SETFL, flags) < 0) return Remember(errno);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* pList = nullptr;
+    const std::string service = std::to_string(port);
+    if (port == 0 || !host || !*host || ::getaddrinfo(host, service.c_str(), &hints, &pList) != 0) {
+        error = Remember(EADDRNOTAVAIL);
+        return ConnectStatus::kFailed;
+    }
 
-    // Commands and data are gathered into whole writes before they are sent,
-    // so Nagle's delay could only hold back the last piece of a message.
-    int on = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return 0;
+    // One time-out for all addresses together: a name with many dead
+    // addresses must not multiply the host's wait.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    error = EADDRNOTAVAIL;
+    bool bAnySocket = false;
+    for (addrinfo* pEntry = pList; pEntry; pEntry = pEntry->ai_next) {
+        SocketHandle candidate = ::socket(pEntry->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (candidate < 0) {
+            error = Remember(errno);
+            continue;
+        }
+        bAnySocket = true;
+        g_applied = {};
+        auto left =
+            std::chrono::duration_cast<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
+        int leftSeconds = left.count() > 0 ? static_cast<int>(left.count()) : 1;
+        error = ConnectAddress(candidate, pEntry->ai_addr, pEntry->ai_addrlen, leftSeconds);
+        if (error == 0) {
+            socket = candidate;
+            break;
+        }
+        ::close(candidate);
+        if (std::chrono::steady_clock::now() >= deadline) break;
+    }
+    ::freeaddrinfo(pList);
+    if (socket != kInvalidSocket) return ConnectStatus::kConnected;
+    return bAnySocket ? ConnectStatus::kFailed : ConnectStatus::kNoSocket;
 }
 
 long SendSome(SocketHandle socket, const char* data, size_t length, int timeoutSeconds)

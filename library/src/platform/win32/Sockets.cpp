@@ -210,3 +210,24 @@ void* AllocateMemory(size_t size)
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// Windows sockets 1.1 know IPv4 only: the first address of the name is the
+// one tried, as it always was.
+ConnectStatus ConnectToHost(const char* host, uint16_t port, int timeoutSeconds, SocketHandle& socket,
+                            int& error)
+{
+    socket = OpenStreamSocket();
+    if (socket == kInvalidSocket) return ConnectStatus::kNoSocket;
+    uint32_t address = 0;
+    if (port != 0 && host && *host) {
+        address = ParseDottedAddress(host);
+        if (address == 0xFFFFFFFFu && std::strcmp(host, "255.255.255.255") != 0)
+            address = LookUpHostAddress(host);
+    }
+    error = address ? Connect(socket, address, port, timeoutSeconds) : AddressNotAvailableError();
+    return error == 0 ? ConnectStatus::kConnected : ConnectStatus::kFailed;
+}
+
+}  // namespace platform
