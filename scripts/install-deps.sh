@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
   xvfb time curl
   dpkg-dev lintian
+  libssl-dev openssl
 )
 
 missing=()
