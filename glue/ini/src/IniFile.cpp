@@ -42,17 +42,14 @@ bool hasLineBreak(const std::string& text)
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
-// A UTF-8 byte order mark may open the file; it belongs to no name.
-std::string withoutByteOrderMark(const std::string& text)
-{
-    static const std::string mark = "\xEF\xBB\xBF";
-    return text.compare(0, mark.size(), mark) == 0 ? text.substr(mark.size()) : text;
-}
+// A UTF-8 byte order mark may open the file; it belongs to no name. Only
+// there: the same bytes at the start of a later line are that line's text.
+const std::string byteOrderMark = "\xEF\xBB\xBF";
 
 // The name of a "[name]" line, or false when the line opens no section.
 bool sectionName(const std::string& lineText, std::string& name)
 {
-    const std::string text = trimmed(withoutByteOrderMark(lineText));
+    const std::string text = trimmed(lineText);
     if (text.empty() || text[0] != '[') return false;
     const size_t close = text.find(']');
     name = trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
@@ -62,12 +59,11 @@ bool sectionName(const std::string& lineText, std::string& name)
 // Splits a "key=value" line; false for comments and lines without "=".
 bool keyLine(const std::string& lineText, std::string& key, std::string& rawValue)
 {
-    const std::string text = withoutByteOrderMark(lineText);
-    const size_t equals = text.find('=');
+    const size_t equals = lineText.find('=');
     if (equals == std::string::npos) return false;
-    key = trimmed(text.substr(0, equals));
+    key = trimmed(lineText.substr(0, equals));
     if (!key.empty() && key[0] == ';') return false;
-    rawValue = text.substr(equals + 1);
+    rawValue = lineText.substr(equals + 1);
     return true;
 }
 
@@ -100,6 +96,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 bool IniFile::load()
 {
     lines_.clear();
+    byteOrderMark_.clear();
     std::error_code error;
     if (std::filesystem::is_directory(path_, error)) return false;
     std::ifstream in(path_, std::ios::binary);
@@ -110,6 +107,10 @@ bool IniFile::load()
     if (in.bad()) return false;
 
     size_t start = 0;
+    if (content.compare(0, byteOrderMark.size(), byteOrderMark) == 0) {
+        byteOrderMark_ = byteOrderMark;
+        start = byteOrderMark.size();
+    }
     while (start < content.size()) {
         const size_t breakAt = content.find_first_of("\r\n", start);
         Line line;
@@ -227,6 +228,7 @@ bool IniFile::save() const
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) return false;
+        out << byteOrderMark_;
         for (const Line& line : lines_) {
             out << line.text << line.ending;
         }

@@ -99,6 +99,9 @@ TEST_F(IniFileTest, WritesOnlyTheKeyLineAndKeepsEveryOtherByte)
         {"quotes a value with edge blanks", "[S]\nK=1\n", "S", "K", " two ", "[S]\nK=\" two \"\n"},
         {"quotes a value that looks quoted", "[S]\nK=1\n", "S", "K", "\"q\"", "[S]\nK=\"\"q\"\"\n"},
         {"leaves mixed line ends alone", "[S]\r\nA=1\nB=2\r\n", "S", "B", "3", "[S]\r\nA=1\nB=3\r\n"},
+        {"keeps the byte order mark", "\xEF\xBB\xBF[S]\nK=1\n", "S", "K", "2", "\xEF\xBB\xBF[S]\nK=2\n"},
+        {"the mark's bytes opening a later key are part of it", "[S]\n", "S", "\xEF\xBB\xBFK", "v",
+         "[S]\n\xEF\xBB\xBFK=v\n"},
     };
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -60,6 +60,7 @@ private:
     std::string newLineEnding() const;
 
     std::string path_;
+    std::string byteOrderMark_;  // the file's leading byte order mark, or ""
     std::vector<Line> lines_;
 };
 
