@@ -93,6 +93,8 @@ private:
     // Raises 9 with the reply in the host's buffer unless it has `nClass`
     // (2 for 2xx, 3 for 3xx).
     SmtpReply Expect(int nClass);
+    // The same for one exact code, without the Ack log line.
+    SmtpReply ExpectCode(int nCode);
     void ReportServerText(const std::string& text);
     [[noreturn]] void FailTransport(int code);
 

@@ -18,6 +18,7 @@
 #include "TempFileGuard.h"
 #include "platform/Platform.h"
 #include "platform/Tls.h"
+#include "quillnet/wrenpost.h"
 
 namespace {
 
@@ -88,12 +89,12 @@ SmtpReply CSMTPEmail::NextReply()
             return reply;
         case ReplyReader::kMalformed:
             Log("CSMTPEmail: malformed server reply\n");
-            Fail(8);
+            Fail(RESULT_RECEIVE_FAILED);
         case ReplyReader::kClosed:
         case ReplyReader::kFailed:
             break;
     }
-    FailTransport(8);
+    FailTransport(RESULT_RECEIVE_FAILED);
 }
 
 SmtpReply CSMTPEmail::Expect(int nClass)
@@ -102,7 +103,17 @@ SmtpReply CSMTPEmail::Expect(int nClass)
     if (reply.nCode / 100 != nClass) {
         Log("CSMTPEmail::Ack: Server Error!\n");
         ReportServerText(reply.text);
-        Fail(9);
+        Fail(RESULT_SERVER_ERROR);
+    }
+    return reply;
+}
+
+SmtpReply CSMTPEmail::ExpectCode(int nCode)
+{
+    SmtpReply reply = NextReply();
+    if (reply.nCode != nCode) {
+        ReportServerText(reply.text);
+        Fail(RESULT_SERVER_ERROR);
     }
     return reply;
 }
@@ -132,7 +143,7 @@ void CSMTPEmail::SubmitMail()
         for (size_t i = 0; i < m_refused.size(); ++i) text += (i ? "; " : " ") + m_refused[i];
         LogAlways("%s\n", text.c_str());
         ReportServerText(text);
-        Fail(16);
+        Fail(RESULT_SOME_RECIPIENTS_REFUSED);
     }
 }
 
@@ -149,14 +160,10 @@ void CSMTPEmail::StartTlsOnMail()
         const char* pszText = "TLS: the server does not offer STARTTLS";
         LogAlways("%s\n", pszText);
         ReportServerText(pszText);
-        Fail(6);
+        Fail(RESULT_CONNECT_FAILED);
     }
     Command("STARTTLS");
-    SmtpReply reply = NextReply();
-    if (reply.nCode != 220) {
-        ReportServerText(reply.text);
-        Fail(9);
-    }
+    ExpectCode(220);
     StartTlsHandshake();
     // What the server said in plain text may have been forged on the way.
     m_capabilities.Forget();
@@ -166,11 +173,7 @@ void CSMTPEmail::StartTlsOnMail()
 void CSMTPEmail::StartTlsOnNews()
 {
     Post("STARTTLS\r\n");
-    SmtpReply reply = NextReply();
-    if (reply.nCode != 382) {
-        ReportServerText(reply.text);
-        Fail(9);
-    }
+    ExpectCode(382);
     StartTlsHandshake();
 }
 
@@ -183,7 +186,7 @@ void CSMTPEmail::StartTlsHandshake()
         const char* pszText = "TLS: the server sent data before the TLS handshake";
         LogAlways("%s\n", pszText);
         ReportServerText(pszText);
-        Fail(6);
+        Fail(RESULT_CONNECT_FAILED);
     }
     std::string failure;
     std::unique_ptr<Transport> tls =
@@ -191,7 +194,7 @@ void CSMTPEmail::StartTlsHandshake()
     if (!tls) {
         LogAlways("%s\n", failure.c_str());
         ReportServerText(failure);
-        Fail(6);
+        Fail(RESULT_CONNECT_FAILED);
     }
     m_transport = std::move(tls);
     m_replies.DiscardPending();
@@ -214,7 +217,7 @@ void CSMTPEmail::Authenticate()
             "AUTH: the server offers no usable mechanism (AUTH " + m_capabilities.Parameters("AUTH") + ")";
         LogAlways("%s\n", text.c_str());
         ReportServerText(text);
-        Fail(9);
+        Fail(RESULT_SERVER_ERROR);
     }
     AuthenticateWith(pszMechanism);
 }
@@ -241,7 +244,7 @@ void CSMTPEmail::AuthenticateWith(const std::string& mechanism)
         }
         if (reply.nCode / 100 != 2) {
             ReportServerText(reply.text);
-            Fail(9);
+            Fail(RESULT_SERVER_ERROR);
         }
         return;
     }
@@ -283,7 +286,7 @@ void CSMTPEmail::RunTransactions(FILE* pFile, long nSize, bool b8Bit)
         for (size_t i = 0; i < m_refused.size(); ++i) text += (i ? "; " : " ") + m_refused[i];
         LogAlways("%s\n", text.c_str());
         ReportServerText(text);
-        Fail(m_refused.empty() ? 15 : 9);
+        Fail(m_refused.empty() ? RESULT_NO_RECIPIENTS : RESULT_SERVER_ERROR);
     }
 }
 
@@ -315,7 +318,7 @@ size_t CSMTPEmail::RunTransaction(FILE* pFile, long nSize, bool b8Bit,
     SmtpReply reply = NextReply();
     if (reply.nCode / 100 != 2) {
         ReportServerText(reply.text);
-        Fail(9);
+        Fail(RESULT_SERVER_ERROR);
     }
 
     size_t nAccepted = 0;
@@ -342,7 +345,7 @@ size_t CSMTPEmail::RunTransaction(FILE* pFile, long nSize, bool b8Bit,
         // it gets no message: the connection is dropped.
         if (reply.nCode == 354) {
             DropConnection();
-            Fail(9);
+            Fail(RESULT_SERVER_ERROR);
         }
         Command("RSET");
         NextReply();
@@ -350,7 +353,7 @@ size_t CSMTPEmail::RunTransaction(FILE* pFile, long nSize, bool b8Bit,
     }
     if (reply.nCode != 354) {
         ReportServerText(reply.text);
-        Fail(9);
+        Fail(RESULT_SERVER_ERROR);
     }
     TransferMessage(pFile, nSize);
     Expect(2);

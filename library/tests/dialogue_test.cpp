@@ -22,14 +22,6 @@
 namespace dialoguetest {
 namespace {
 
-using Script = std::vector<ScriptStep>;
-
-Script operator+(Script first, const Script& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 // The first `count` steps of `script`.
 Script Prefix(const Script& script, size_t count)
 {

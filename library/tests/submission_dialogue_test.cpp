@@ -18,14 +18,6 @@
 namespace dialoguetest {
 namespace {
 
-using Script = std::vector<ScriptStep>;
-
-Script operator+(Script first, const Script& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 ScriptStep Tls(const std::string& certificate)
 {
     return StartTls(certificate, TestCertificates::KeyOf(certificate));
@@ -51,9 +43,9 @@ protected:
     // Up to the second EHLO's reply `ehlo` after STARTTLS.
     static Script StartTlsThen(const std::string& ehlo)
     {
-        return {Reply("220 ready\r\n"), ReadLine(), Reply(kPlain),
-                ReadLine(), Reply("220 go ahead\r\n"), Tls(Certificates().localhost),
-                ReadLine(), Reply(ehlo)};
+        return {
+            Reply("220 ready\r\n"),        ReadLine(), Reply(kPlain), ReadLine(), Reply("220 go ahead\r\n"),
+            Tls(Certificates().localhost), ReadLine(), Reply(ehlo)};
     }
 
     SessionResult Submit(ScriptedServer& server, const std::string& scheme = "smtp+starttls://",
@@ -74,16 +66,20 @@ TEST_F(SubmissionTest, StartTlsIsRequiredAndItsAttacksFail)
         std::string errorReply;
     };
     const Case cases[] = {
-        {"not offered", {Reply("220 ready\r\n"), ReadLine(), Reply("250-hello\r\n250 AUTH PLAIN\r\n")}, kEhlo,
+        {"not offered",
+         {Reply("220 ready\r\n"), ReadLine(), Reply("250-hello\r\n250 AUTH PLAIN\r\n")},
+         kEhlo,
          "TLS: the server does not offer STARTTLS"},
         {"bytes injected after the 220",
          {Reply("220 ready\r\n"), ReadLine(), Reply(kPlain), ReadLine(),
           Reply("220 go ahead\r\n250-forged\r\n250 AUTH PLAIN\r\n")},
-         kEhlo + "STARTTLS\r\n", "TLS: the server sent data before the TLS handshake"},
+         kEhlo + "STARTTLS\r\n",
+         "TLS: the server sent data before the TLS handshake"},
         {"certificate for another name",
          {Reply("220 ready\r\n"), ReadLine(), Reply(kPlain), ReadLine(), Reply("220 go ahead\r\n"),
           Tls(Certificates().otherName)},
-         kEhlo + "STARTTLS\r\n", "TLS: certificate verify failed: hostname mismatch"},
+         kEhlo + "STARTTLS\r\n",
+         "TLS: certificate verify failed: hostname mismatch"},
     };
     for (const Case& c : cases) {
         ScriptedServer server(c.script);
@@ -134,21 +130,22 @@ TEST_F(SubmissionTest, CertificatesThatDoNotVerifyFailWith6)
 // password never shows in the debug file.
 TEST_F(SubmissionTest, StartTlsThenAuthPlainThenLockstepTransaction)
 {
-    ScriptedServer server(
-        StartTlsThen("250-hello again\r\n250-AUTH PLAIN LOGIN\r\n250 SIZE 100000\r\n") +
-        Script{ReadLine(), Reply("235 ok\r\n"), ReadLine(), Reply("250 sender ok\r\n"), ReadLine(),
-               Reply("250 rcpt ok\r\n"), ReadLine(), Reply("354 go\r\n"), ReadData(), Reply("250 queued\r\n"),
-               ReadLine(), Reply("221 bye\r\n")});
+    ScriptedServer server(StartTlsThen("250-hello again\r\n250-AUTH PLAIN LOGIN\r\n250 SIZE 100000\r\n") +
+                          Script{ReadLine(), Reply("235 ok\r\n"), ReadLine(), Reply("250 sender ok\r\n"),
+                                 ReadLine(), Reply("250 rcpt ok\r\n"), ReadLine(), Reply("354 go\r\n"),
+                                 ReadData(), Reply("250 queued\r\n"), ReadLine(), Reply("221 bye\r\n")});
     SessionResult outcome = Submit(server, "smtp+starttls://", [](CSMTPEmail& session) {
         FillSimpleMail(session);
         session.m_submissionUser = "ann";
         session.m_submissionPassword = "secret";
     });
     EXPECT_EQ(outcome.result, 0) << outcome.errorReply;
-    EXPECT_EQ(outcome.commands, kEhlo + "STARTTLS\r\n" + kEhlo + "AUTH PLAIN AGFubgBzZWNyZXQ=\r\n" +
-                                    "MAIL FROM:<ann@example.com> SIZE=" + std::to_string(outcome.message.size()) +
-                                    "\r\nRCPT TO:<bob@example.org>\r\nDATA\r\n<message>.\r\nQUIT\r\n");
-    EXPECT_NE(outcome.log.find("Sent: AUTH PLAIN ****\n"), std::string::npos) << outcome.log << "\n-----\n" << outcome.message;
+    EXPECT_EQ(outcome.commands,
+              kEhlo + "STARTTLS\r\n" + kEhlo + "AUTH PLAIN AGFubgBzZWNyZXQ=\r\n" +
+                  "MAIL FROM:<ann@example.com> SIZE=" + std::to_string(outcome.message.size()) +
+                  "\r\nRCPT TO:<bob@example.org>\r\nDATA\r\n<message>.\r\nQUIT\r\n");
+    EXPECT_NE(outcome.log.find("Sent: AUTH PLAIN ****\n"), std::string::npos) << outcome.log << "\n-----\n"
+                                                                              << outcome.message;
     EXPECT_EQ(outcome.log.find("AGFubgBzZWNyZXQ="), std::string::npos);
     EXPECT_NE(outcome.message.find("\r\nMessage-ID: <"), std::string::npos);
     EXPECT_NE(outcome.message.find("@client.test>\r\n"), std::string::npos);
@@ -169,19 +166,25 @@ TEST_F(SubmissionTest, AuthMechanismChoiceAndRefusal)
     };
     const Case cases[] = {
         {"LOGIN when PLAIN is not offered", "secret",
-         Script{ReadLine(), Reply("334 VXNlcm5hbWU6\r\n"), ReadLine(), Reply("334 UGFzc3dvcmQ6\r\n"), ReadLine(),
-                Reply("235 ok\r\n")} + transaction,
+         Script{ReadLine(), Reply("334 VXNlcm5hbWU6\r\n"), ReadLine(), Reply("334 UGFzc3dvcmQ6\r\n"),
+                ReadLine(), Reply("235 ok\r\n")} +
+             transaction,
          0, "AUTH LOGIN\r\nYW5u\r\nc2VjcmV0\r\n", ""},
-        {"XOAUTH2 for a bearer token", "bearer:tok",
-         Script{ReadLine(), Reply("235 ok\r\n")} + transaction, 0,
+        {"XOAUTH2 for a bearer token", "bearer:tok", Script{ReadLine(), Reply("235 ok\r\n")} + transaction, 0,
          "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgdG9rAQE=\r\n", ""},
-        {"refused", "secret",
+        {"refused",
+         "secret",
          {ReadLine(), Reply("334 VXNlcm5hbWU6\r\n"), ReadLine(), Reply("334 UGFzc3dvcmQ6\r\n"), ReadLine(),
           Reply("535 5.7.8 bad credentials\r\n")},
-         9, "AUTH LOGIN\r\nYW5u\r\nc2VjcmV0\r\n", "535 5.7.8 bad credentials\r\n"},
-        {"refused token", "bearer:tok",
-         {ReadLine(), Reply("334 eyJzdGF0dXMiOiI0MDEifQ==\r\n"), ReadLine(), Reply("535 no\r\n")}, 9,
-         "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgdG9rAQE=\r\n\r\n", "535 no\r\n"},
+         9,
+         "AUTH LOGIN\r\nYW5u\r\nc2VjcmV0\r\n",
+         "535 5.7.8 bad credentials\r\n"},
+        {"refused token",
+         "bearer:tok",
+         {ReadLine(), Reply("334 eyJzdGF0dXMiOiI0MDEifQ==\r\n"), ReadLine(), Reply("535 no\r\n")},
+         9,
+         "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgdG9rAQE=\r\n\r\n",
+         "535 no\r\n"},
     };
     for (const Case& c : cases) {
         ScriptedServer server(StartTlsThen("250-hello again\r\n250 AUTH LOGIN XOAUTH2\r\n") + c.script);
@@ -209,12 +212,13 @@ TEST_F(SubmissionTest, AuthMechanismChoiceAndRefusal)
 // a refused recipient does not stop the others getting the mail.
 TEST_F(SubmissionTest, PipelinedEnvelopeWithOneRefusedRecipientGives16)
 {
-    ScriptedServer server(Script{Tls(Certificates().localhost), Reply("220 ready\r\n"), ReadLine(),
-                                 Reply("250-hello\r\n250-PIPELINING\r\n250 8BITMIME\r\n"), ReadLine(), ReadLine(),
-                                 ReadLine(), ReadLine(), ReadLine(),
-                                 ReplyInPieces({"250 sender ok\r\n250 rcpt", " ok\r\n550 5.1.1 no such user\r\n25",
-                                                "0 rcpt ok\r\n354 go\r\n"}),
-                                 ReadData(), Reply("250 queued\r\n"), ReadLine(), Reply("221 bye\r\n")});
+    ScriptedServer server(
+        Script{Tls(Certificates().localhost), Reply("220 ready\r\n"), ReadLine(),
+               Reply("250-hello\r\n250-PIPELINING\r\n250 8BITMIME\r\n"), ReadLine(), ReadLine(), ReadLine(),
+               ReadLine(), ReadLine(),
+               ReplyInPieces({"250 sender ok\r\n250 rcpt", " ok\r\n550 5.1.1 no such user\r\n25",
+                              "0 rcpt ok\r\n354 go\r\n"}),
+               ReadData(), Reply("250 queued\r\n"), ReadLine(), Reply("221 bye\r\n")});
     SessionResult outcome = Submit(server, "smtps://", [](CSMTPEmail& session) {
         FillSimpleMail(session);
         session.AddCc("", "carol@example.net");
@@ -239,7 +243,10 @@ TEST_F(SubmissionTest, EightBitBodyAndUtf8AddressAreAnnounced)
     SessionResult outcome = Submit(server, "smtps://", [](CSMTPEmail& session) {
         session.SetFrom("j\xC3\xBCrgen@example.de");
         session.AddTo("", "bob@example.org");
-        session.AddPart("Gr\xC3\xBC\xC3\x9F" "e\r\n", 0);
+        session.AddPart(
+            "Gr\xC3\xBC\xC3\x9F"
+            "e\r\n",
+            0);
     });
     EXPECT_EQ(outcome.result, 9);
     EXPECT_EQ(outcome.commands, kEhlo + "MAIL FROM:<j\xC3\xBCrgen@example.de> BODY=8BITMIME SMTPUTF8\r\n");
@@ -259,28 +266,31 @@ TEST_F(SubmissionTest, TooManyRecipientsGoInAFurtherTransactionAndAllRefusedIs9)
         session.AddCc("", "dave@example.com");
     };
     {
-        ScriptedServer server(greeting + Script{ReadLine(), Reply("250 ok\r\n"), ReadLine(), Reply("250 ok\r\n"),
-                                                ReadLine(), Reply("250 ok\r\n"), ReadLine(),
-                                                Reply("452 4.5.3 too many recipients\r\n"), ReadLine(),
-                                                Reply("354 go\r\n"), ReadData(), Reply("250 first\r\n"),
-                                                ReadLine(), Reply("250 ok\r\n"), ReadLine(), Reply("250 ok\r\n"),
-                                                ReadLine(), Reply("354 go\r\n"), ReadData(),
-                                                Reply("250 second\r\n"), ReadLine(), Reply("221 bye\r\n")});
+        ScriptedServer server(
+            greeting +
+            Script{ReadLine(), Reply("250 ok\r\n"), ReadLine(), Reply("250 ok\r\n"),
+                   ReadLine(), Reply("250 ok\r\n"), ReadLine(), Reply("452 4.5.3 too many recipients\r\n"),
+                   ReadLine(), Reply("354 go\r\n"), ReadData(), Reply("250 first\r\n"),
+                   ReadLine(), Reply("250 ok\r\n"), ReadLine(), Reply("250 ok\r\n"),
+                   ReadLine(), Reply("354 go\r\n"), ReadData(), Reply("250 second\r\n"),
+                   ReadLine(), Reply("221 bye\r\n")});
         SessionResult outcome = Submit(server, "smtps://", three);
         EXPECT_EQ(outcome.result, 0) << outcome.errorReply;
         const std::string wire = outcome.wire;
-        const std::string first = "MAIL FROM:<ann@example.com>\r\nRCPT TO:<bob@example.org>\r\n"
-                                  "RCPT TO:<carol@example.net>\r\nRCPT TO:<dave@example.com>\r\nDATA\r\n";
-        const std::string second = ".\r\nMAIL FROM:<ann@example.com>\r\nRCPT TO:<dave@example.com>\r\nDATA\r\n";
+        const std::string first =
+            "MAIL FROM:<ann@example.com>\r\nRCPT TO:<bob@example.org>\r\n"
+            "RCPT TO:<carol@example.net>\r\nRCPT TO:<dave@example.com>\r\nDATA\r\n";
+        const std::string second =
+            ".\r\nMAIL FROM:<ann@example.com>\r\nRCPT TO:<dave@example.com>\r\nDATA\r\n";
         EXPECT_EQ(wire.find(kEhlo + first), 0u);
         EXPECT_NE(wire.find(second), std::string::npos);
         EXPECT_TRUE(wire.size() > 9 && wire.compare(wire.size() - 9, 9, ".\r\nQUIT\r\n") == 0);
     }
     {
         ScriptedServer server(greeting + Script{ReadLine(), Reply("250 ok\r\n"), ReadLine(),
-                                                Reply("550 no bob\r\n"), ReadLine(), Reply("550 no carol\r\n"),
-                                                ReadLine(), Reply("452 later\r\n"), ReadLine(),
-                                                Reply("250 reset\r\n")});
+                                                Reply("550 no bob\r\n"), ReadLine(),
+                                                Reply("550 no carol\r\n"), ReadLine(), Reply("452 later\r\n"),
+                                                ReadLine(), Reply("250 reset\r\n")});
         SessionResult outcome = Submit(server, "smtps://", three);
         EXPECT_EQ(outcome.result, 9);
         EXPECT_EQ(outcome.errorReply,

@@ -108,4 +108,13 @@ private:
     std::thread m_thread;
 };
 
+// A script made of several parts, joined in order.
+using Script = std::vector<ScriptStep>;
+
+inline Script operator+(Script first, const Script& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 }  // namespace dialoguetest
