@@ -310,7 +310,8 @@ size_t CSMTPEmail::RunTransaction(FILE* pFile, long nSize, bool b8Bit,
         std::string batch = mail + "\r\n";
         for (const std::string& recipient : recipients) batch += "RCPT TO:<" + recipient + ">\r\n";
         batch += "DATA\r\n";
-        Log("Sent: %s and %zu RCPT TO and DATA in one write\n", mail.c_str(), recipients.size());
+        Log("Sent: %s and %lu RCPT TO and DATA in one write\n", mail.c_str(),
+            static_cast<unsigned long>(recipients.size()));
         Post(batch.data(), batch.size());
     } else {
         Command(mail);
