@@ -273,7 +273,8 @@ Login (news, or mail to a URL host):
       --user NAME             user at the server
       --password-file FILE    the password is the first line of FILE; without
                               it the password is taken from QUILLNET_PASSWORD or
-                              asked for on the terminal; "bearer:TOKEN" logs in
+                              asked for on a terminal (not on Windows) for a URL
+                              host; "bearer:TOKEN" logs in
                               with an OAuth token
       --password TEXT         INSECURE: other users see it in the process list
 Message:
