@@ -274,8 +274,7 @@ Login (news, or mail to a URL host):
       --password-file FILE    the password is the first line of FILE; without
                               it the password is taken from QUILLNET_PASSWORD or
                               asked for on a terminal (not on Windows) for a URL
-                              host; "bearer:TOKEN" logs in
-                              with an OAuth token
+                              host; "bearer:TOKEN" logs in with an OAuth token
       --password TEXT         INSECURE: other users see it in the process list
 Message:
   -s, --subject TEXT          Subject header
