@@ -86,8 +86,9 @@ void Serve(Channel& channel, SSL_CTX* context)
             if (c != '\n') continue;
             bool written;
             if (StartsWith(line, "EHLO")) {
-                written = channel.Write(channel.ssl ? "250-sink\r\n250-PIPELINING\r\n250-SIZE\r\n250 8BITMIME\r\n"
-                                                    : "250-sink\r\n250-PIPELINING\r\n250 STARTTLS\r\n");
+                written =
+                    channel.Write(channel.ssl ? "250-sink\r\n250-PIPELINING\r\n250-SIZE\r\n250 8BITMIME\r\n"
+                                              : "250-sink\r\n250-PIPELINING\r\n250 STARTTLS\r\n");
             } else if (StartsWith(line, "STARTTLS") && !channel.ssl) {
                 // Nothing may follow the command before the handshake.
                 if (i != count || !channel.Write("220 go ahead\r\n")) return;

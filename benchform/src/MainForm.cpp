@@ -147,7 +147,8 @@ QWidget* MainForm::buildOptionalTab()
     row->addWidget(attachFile_);
     row->addWidget(browse);
     layout->addRow(QStringLiteral("Attach File:"), row);
-    user_ = addEntry(layout, "User:", "USER", width::USER, "login at a Mail Host given as smtp+starttls:// or smtps://");
+    user_ = addEntry(layout, "User:", "USER", width::USER,
+                     "login at a Mail Host given as smtp+starttls:// or smtps://");
     password_ = addEntry(layout, "Password:", "PASSWORD", width::PASSWORD,
                          "password of the login (bearer:TOKEN for OAuth); never saved");
     password_->setEchoMode(QLineEdit::Password);

@@ -2,9 +2,8 @@
 // STARTTLS or TLS from the first byte with the test CA's certificates and
 // asks for a login: what arrives, and that nothing arrives when the login or
 // the certificate is wrong.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,9 +86,9 @@ protected:
 
     void Start(const Server& server)
     {
-        std::vector<std::string> options = {"--cert", server.certificate, "--key",
-                                            TestCertificates::KeyOf(server.certificate), "--auth",
-                                            std::string(kUser) + ":" + kPassword};
+        std::vector<std::string> options = {"--cert", server.certificate,
+                                            "--key",  TestCertificates::KeyOf(server.certificate),
+                                            "--auth", std::string(kUser) + ":" + kPassword};
         if (server.implicitTls) options.push_back("--implicit-tls");
         options.insert(options.end(), server.extra.begin(), server.extra.end());
         m_server = std::make_unique<SmtpCaptureServer>((m_folder / "inbox").string(), options);
@@ -130,7 +129,8 @@ protected:
     {
         std::vector<std::vector<std::string>> envelopes;
         for (const std::string& message : m_server->Messages()) {
-            std::vector<std::string> lines = Lines(ReadWholeFile(message.substr(0, message.size() - 4) + ".envelope"));
+            std::vector<std::string> lines =
+                Lines(ReadWholeFile(message.substr(0, message.size() - 4) + ".envelope"));
             EXPECT_EQ(lines.empty() ? "" : lines[0], "ann@example.com");
             envelopes.emplace_back(lines.begin() + (lines.empty() ? 0 : 1), lines.end());
         }
@@ -184,7 +184,7 @@ TEST_F(SubmissionEndToEnd, DeliveredOverBothTlsModesWithEitherMechanism)
         // The login is in the debug file only as stars.
         EXPECT_NE(m_debug.find(std::string("AUTH ") + c.mechanism), std::string::npos) << m_debug;
         EXPECT_EQ(m_debug.find(kPassword), std::string::npos);
-        EXPECT_EQ(m_debug.find("YzBycmVjdCBob3JzZQ=="), std::string::npos);  // the password in base64
+        EXPECT_EQ(m_debug.find("YzBycmVjdCBob3JzZQ=="), std::string::npos);      // the password in base64
         EXPECT_EQ(m_debug.find("AGFubgBjMHJyZWN0IGhvcnNl"), std::string::npos);  // PLAIN's response
         std::filesystem::remove_all(m_folder / "inbox");
         std::filesystem::create_directories(m_folder / "inbox");

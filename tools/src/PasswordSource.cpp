@@ -90,7 +90,8 @@ std::optional<std::string> askPasswordOnTerminal(const char* prompt)
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) return std::nullopt;
     // Ctrl-C must not leave the terminal without echo: it only interrupts
     // the read (no SA_RESTART), and the settings are put back below.
-    struct sigaction quiet {}, previous {};
+    struct sigaction quiet {
+    }, previous{};
     quiet.sa_handler = onPromptInterrupt;
     sigemptyset(&quiet.sa_mask);
     gPromptInterrupted = 0;

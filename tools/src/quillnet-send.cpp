@@ -1,8 +1,8 @@
 // quillnet-send: sends one mail (or posts one news article) from the command
 // line through WRENPOSTCLASS, so that scripts and shells can use the library.
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -48,8 +48,10 @@ extern "C" void onInterrupt(int)
 int finishWith(const WRENPOSTCLASS& mail, int32_t result)
 {
     if (result == RESULT_SOME_RECIPIENTS_REFUSED) {
-        std::string text(mail.SERVERERRORMESSAGE, strnlen(mail.SERVERERRORMESSAGE, sizeof mail.SERVERERRORMESSAGE));
-        for (const std::string& refused : refusedRecipients(text)) std::cout << "Refused: " << refused << "\n";
+        std::string text(mail.SERVERERRORMESSAGE,
+                         strnlen(mail.SERVERERRORMESSAGE, sizeof mail.SERVERERRORMESSAGE));
+        for (const std::string& refused : refusedRecipients(text))
+            std::cout << "Refused: " << refused << "\n";
     }
     std::string line = messageBoxLines(sendReportText(mail, result));
     for (char& c : line) {
@@ -205,10 +207,10 @@ int main(int argc, char* argv[])
                          [&] { return askPasswordOnTerminal(prompt.c_str()); });
     if (!why.empty()) return refuse(mail, why, RESULT_SETUP_FAILED);
     if (!o.user.empty() && !o.password && o.host.find("://") != std::string::npos)
-        return refuse(mail,
-                      "no password for " + o.user +
-                          " (use --password-file, QUILLNET_PASSWORD or answer on a terminal)",
-                      RESULT_SETUP_FAILED);
+        return refuse(
+            mail,
+            "no password for " + o.user + " (use --password-file, QUILLNET_PASSWORD or answer on a terminal)",
+            RESULT_SETUP_FAILED);
 
     std::string messageText;
     if (o.messageText) {
