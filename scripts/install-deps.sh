@@ -15,6 +15,7 @@ packages=(
   xvfb time curl
   dpkg-dev lintian
   libssl-dev openssl
+  postfix sasl2-bin libsasl2-modules
 )
 
 missing=()
@@ -33,4 +34,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
+# The tests run Postfix as private instances of their own: the package needs
+# no system configuration.
+echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -25,6 +25,8 @@ constexpr int GROUPNAME = 63;
 constexpr int ATTACHFILE = 100;
 constexpr int MESSAGETEXT = 2000;
 constexpr int DEBUGFILE = 100;
+constexpr int USER = 100;
+constexpr int PASSWORD = 199;  // room for "bearer:" and an OAuth token
 }  // namespace width
 
 struct BenchValues {
@@ -44,6 +46,10 @@ struct BenchValues {
     uint8_t MESSAGETYPE = 6;
     std::string DEBUGFILE;
     uint8_t PRIORITY = 3;
+    // The login for a Mail Host given as a URL; neither is kept in the INI
+    // file, so a password never rests on disk.
+    std::string USER;
+    std::string PASSWORD;
 };
 
 // `text` without trailing blanks, cut to `width` characters (UTF-8 aware, so

@@ -1,5 +1,7 @@
 #include "MailJobs.h"
 
+#include <cstdio>
+
 namespace benchform {
 namespace {
 
@@ -10,6 +12,13 @@ std::string wholeMessageField(const std::string& text)
     std::string field = text;
     if (field.size() < static_cast<size_t>(width::MESSAGETEXT)) field.resize(width::MESSAGETEXT, ' ');
     return field;
+}
+
+// Read by the library only for a Mail Host given as a URL.
+void setLogin(quillnet::WRENPOSTCLASS& mail, const BenchValues& values)
+{
+    std::snprintf(mail.USERNAME, sizeof mail.USERNAME, "%s", values.USER.c_str());
+    std::snprintf(mail.USERPASSWORD, sizeof mail.USERPASSWORD, "%s", values.PASSWORD.c_str());
 }
 
 }  // namespace
@@ -29,6 +38,7 @@ void fillExtensionMail(quillnet::WRENPOSTCLASS& mail, const BenchValues& values)
     mail.ADDATTACHMENT(values.ATTACHFILE, PART_ATTACHMENT);
     mail.SETMESSAGE(wholeMessageField(values.MESSAGETEXT), values.MESSAGETYPE);
     mail.SETDEBUGFILE(values.DEBUGFILE);
+    setLogin(mail, values);
 }
 
 void fillCodeMail(quillnet::WRENPOSTCLASS& mail, const BenchValues& values)
@@ -43,6 +53,7 @@ void fillCodeMail(quillnet::WRENPOSTCLASS& mail, const BenchValues& values)
     mail.ADDTO(values.RECIPIENTNAME, values.RECIPIENTADDRESS);
     mail.ADDATTACHMENT(values.ATTACHFILE, PART_ATTACHMENT);
     mail.SETMESSAGE(wholeMessageField(values.MESSAGETEXT), PART_TEXT);
+    setLogin(mail, values);
 }
 
 }  // namespace benchform

@@ -107,7 +107,8 @@ QWidget* MainForm::buildRequiredTab()
 {
     auto* page = new QWidget;
     auto* layout = new QFormLayout(page);
-    mailHost_ = addEntry(layout, "Mail Host:", "MAILHOST", width::MAILHOST, "mailhost (name op IP-address)");
+    mailHost_ = addEntry(layout, "Mail Host:", "MAILHOST", width::MAILHOST,
+                         "mailhost (name op IP-address), or smtp+starttls://host or smtps://host");
     senderName_ = addEntry(layout, "Sender Name:", "SENDERNAME", width::SENDERNAME, "name of sender");
     recipientAddress_ = addEntry(layout, "Recipient E-Mail-Address:", "RECIPIENTADDRESS",
                                  width::RECIPIENTADDRESS, "e-mail-address from receiver");
@@ -146,6 +147,13 @@ QWidget* MainForm::buildOptionalTab()
     row->addWidget(attachFile_);
     row->addWidget(browse);
     layout->addRow(QStringLiteral("Attach File:"), row);
+    user_ = addEntry(layout, "User:", "USER", width::USER,
+                     "login at a Mail Host given as smtp+starttls:// or smtps://");
+    password_ = addEntry(layout, "Password:", "PASSWORD", width::PASSWORD,
+                         "password of the login (bearer:TOKEN for OAuth); never saved");
+    password_->setEchoMode(QLineEdit::Password);
+    // The password field would otherwise widen the whole form.
+    password_->setMinimumWidth(user_->minimumWidth());
     return page;
 }
 
@@ -182,6 +190,8 @@ void MainForm::showValues(const BenchValues& values)
     priority_->setValue(values.PRIORITY);
     messageType_->setValue(values.MESSAGETYPE);
     show(debugFile_, values.DEBUGFILE);
+    show(user_, values.USER);
+    show(password_, values.PASSWORD);
 }
 
 BenchValues MainForm::values() const
@@ -203,6 +213,9 @@ BenchValues MainForm::values() const
     values.MESSAGETYPE = static_cast<uint8_t>(messageType_->value());
     values.DEBUGFILE = lineText(debugFile_, width::DEBUGFILE);
     values.PRIORITY = static_cast<uint8_t>(priority_->value());
+    values.USER = lineText(user_, width::USER);
+    // Blanks may belong to a password: kept as typed.
+    values.PASSWORD = password_->text().toStdString();
     return values;
 }
 

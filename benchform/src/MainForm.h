@@ -83,6 +83,8 @@ private:
     QLineEdit* recipientName_;
     QLineEdit* groupName_;
     QLineEdit* attachFile_;
+    QLineEdit* user_;
+    QLineEdit* password_;
     QLineEdit* returnPath_;
     BeepingSpinBox* priority_;
     BeepingSpinBox* messageType_;

@@ -12,6 +12,9 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "MainForm.h"
 #include "RecordingHostServices.h"
@@ -29,6 +32,17 @@ int32_t heldSend(WRENPOSTDATA*)
 {
     ++gSendsEntered;
     while (!gReleaseSends) QThread::msleep(5);
+    return 0;
+}
+
+// A library stand-in that keeps the server and login of each job.
+std::mutex gLoginsMutex;
+std::vector<std::string> gLogins;
+
+int32_t loginSend(WRENPOSTDATA* job)
+{
+    std::lock_guard<std::mutex> lock(gLoginsMutex);
+    gLogins.push_back(std::string(job->MAILHOST) + "|" + job->USERNAME + "|" + job->USERPASSWORD);
     return 0;
 }
 
@@ -192,6 +206,43 @@ private slots:
         QCOMPARE(field<QPlainTextEdit>(again, "MESSAGETEXT")->toPlainText(),
                  QStringLiteral("line one\nline two"));
         QCOMPARE(field<QSpinBox>(again, "PRIORITY")->value(), 1);
+    }
+
+    void loginGoesToBothSendsButNeverToTheIniFile()
+    {
+        const std::string password = "s3cret pass ";
+        {
+            RecordingHostServices host;
+            MainForm form(host, iniPath());
+            form.setLibraryEntry(&loginSend);
+            form.show();
+            QCOMPARE(field<QLineEdit>(form, "PASSWORD")->echoMode(), QLineEdit::Password);
+            field<QLineEdit>(form, "MAILHOST")->setText("smtps://127.0.0.1:4650");
+            field<QLineEdit>(form, "USER")->setText("ann");
+            field<QLineEdit>(form, "PASSWORD")->setText(QString::fromStdString(password));
+            field<QLineEdit>(form, "RECIPIENTADDRESS")->setText("bob@example.org");
+            field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("hello");
+            {
+                std::lock_guard<std::mutex> lock(gLoginsMutex);
+                gLogins.clear();
+            }
+            button(form, "SendExt")->click();
+            button(form, "SendCode")->click();
+            QTRY_COMPARE(form.runningSends(), 0);
+            QTRY_VERIFY(form.close());
+        }
+        {
+            std::lock_guard<std::mutex> lock(gLoginsMutex);
+            const std::string expected = "smtps://127.0.0.1:4650|ann|" + password;
+            QCOMPARE(gLogins, (std::vector<std::string>{expected, expected}));
+        }
+        const std::string ini = readFile(iniPath());
+        QVERIFY(ini.find("MailHost=smtps://127.0.0.1:4650\r\n") != std::string::npos);
+        QVERIFY2(ini.find("s3cret") == std::string::npos, ini.c_str());
+
+        RecordingHostServices host;
+        MainForm again(host, iniPath());
+        QCOMPARE(field<QLineEdit>(again, "PASSWORD")->text(), QString());
     }
 
     void closingWaitsForRunningSends()

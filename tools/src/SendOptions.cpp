@@ -54,6 +54,7 @@ enum LongOnly {
     kNews,
     kUser,
     kPassword,
+    kPasswordFile,
     kHtmlFile,
     kDebugFile,
     kVersion,
@@ -75,6 +76,7 @@ const option kOptions[] = {
     {"news", required_argument, nullptr, kNews},
     {"user", required_argument, nullptr, kUser},
     {"password", required_argument, nullptr, kPassword},
+    {"password-file", required_argument, nullptr, kPasswordFile},
     {"priority", required_argument, nullptr, 'p'},
     {"message", required_argument, nullptr, 'm'},
     {"message-file", required_argument, nullptr, 'F'},
@@ -179,6 +181,9 @@ ParsedCommandLine parseSendOptions(int argc, char* const argv[])
             case kPassword:
                 o.password = optarg;
                 break;
+            case kPasswordFile:
+                o.passwordFile = optarg;
+                break;
             case 'p':
                 if (auto priority = parseNumber(optarg, 0, 255))
                     o.priority = *priority;
@@ -236,6 +241,7 @@ ParsedCommandLine parseSendOptions(int argc, char* const argv[])
         fail("give either --to recipients or --news groups, not both");
     if (!o.newsgroups.empty() && (!o.cc.empty() || !o.bcc.empty()))
         fail("--cc and --bcc cannot be used with --news");
+    if (o.password && o.passwordFile) fail("give only one of --password and --password-file");
     if (o.host.empty()) fail("no server given (use --host)");
     return parsed;
 }
@@ -246,7 +252,10 @@ std::string sendUsage(std::string_view program)
     usage += R"(Sends one mail over SMTP, or posts one news article over NNTP.
 
 Server and sender:
-  -H, --host HOST[:PORT]      mail (or news) server, name or IPv4 address
+  -H, --host HOST[:PORT]      mail (or news) server: a name or address, or a URL
+                              smtp+starttls://HOST[:PORT] (587), smtps://HOST[:PORT]
+                              (465), nntps://HOST[:PORT] (563) or
+                              nntp+starttls://HOST[:PORT] (119) for TLS and login
       --mailer TEXT           X-Mailer text
   -f, --from ADDRESS          sender address
       --from-name NAME        sender's display name
@@ -260,8 +269,13 @@ addresses from FILE, one a line):
   -b, --bcc RECIPIENT         a Bcc recipient (repeatable)
       --to-text TEXT          the whole To header text
       --news GROUP            post to this newsgroup instead of mailing (repeatable)
-      --user NAME             news server user
-      --password TEXT         news server password
+Login (news, or mail to a URL host):
+      --user NAME             user at the server
+      --password-file FILE    the password is the first line of FILE; without
+                              it the password is taken from QUILLNET_PASSWORD or
+                              asked for on a terminal (not on Windows) for a URL
+                              host; "bearer:TOKEN" logs in with an OAuth token
+      --password TEXT         INSECURE: other users see it in the process list
 Message:
   -s, --subject TEXT          Subject header
   -p, --priority N            1 (highest) to 5 give an X-Priority header; default 3
@@ -282,7 +296,8 @@ On a terminal a progress bar shows on standard error. Ctrl-C cancels the
 transfer cleanly at its next block (nothing is delivered); a second Ctrl-C
 ends the program at once. The last line on standard output says
 "Mail Send OK!" or "Error sending E-Mail!" and why; the exit status is the
-result code (0 when the mail was sent, 14 when cancelled).
+result code (0 when the mail was sent, 14 when cancelled, 16 when it went to
+some recipients only: the refused ones are listed before, one a line).
 )";
     return usage;
 }

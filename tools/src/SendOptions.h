@@ -15,7 +15,7 @@ struct Recipient {
 };
 
 struct SendOptions {
-    std::string host;  // "host" or "host:port"
+    std::string host;  // "host", "host:port" or a URL such as smtp+starttls://host
     std::string mailer;
     std::string fromName;
     std::string fromAddress;
@@ -25,7 +25,9 @@ struct SendOptions {
     std::string toText;
     std::vector<Recipient> to, cc, bcc;
     std::vector<std::string> newsgroups;  // non-empty: post news instead of mail
-    std::string user, password;           // news server login
+    std::string user;                     // login at the server (news, or mail given by URL)
+    std::optional<std::string> password;  // --password, insecure: others see the process list
+    std::optional<std::string> passwordFile;
     int priority = 3;
     std::optional<std::string> messageText;
     std::optional<std::string> messageFile;  // "-" is standard input

@@ -2,6 +2,7 @@
 // line through WRENPOSTCLASS, so that scripts and shells can use the library.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include "PasswordSource.h"
 #include "ProgressBar.h"
 #include "SendOptions.h"
 #include "quillnet/hostservices.h"
@@ -41,9 +43,16 @@ extern "C" void onInterrupt(int)
     std::signal(SIGINT, SIG_DFL);
 }
 
-// The line scripts read last: the report text on one line.
+// The line scripts read last: the report text on one line. Before it, for a
+// mail that reached only some recipients, the refused ones, one a line.
 int finishWith(const WRENPOSTCLASS& mail, int32_t result)
 {
+    if (result == RESULT_SOME_RECIPIENTS_REFUSED) {
+        std::string text(mail.SERVERERRORMESSAGE,
+                         strnlen(mail.SERVERERRORMESSAGE, sizeof mail.SERVERERRORMESSAGE));
+        for (const std::string& refused : refusedRecipients(text))
+            std::cout << "Refused: " << refused << "\n";
+    }
     std::string line = messageBoxLines(sendReportText(mail, result));
     for (char& c : line) {
         if (c == '\n') c = ' ';
@@ -158,11 +167,10 @@ void fillMail(WRENPOSTCLASS& mail, const SendOptions& o, const std::string& mess
     };
     for (const Recipient& recipient : o.cc) mail.CCADR.push_back(addressRecord(recipient));
     for (const Recipient& recipient : o.bcc) mail.BCCADR.push_back(addressRecord(recipient));
-    if (!o.newsgroups.empty()) {
-        mail.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
-        std::strncpy(mail.USERNAME, o.user.c_str(), sizeof mail.USERNAME - 1);
-        std::strncpy(mail.USERPASSWORD, o.password.c_str(), sizeof mail.USERPASSWORD - 1);
-    }
+    if (!o.newsgroups.empty()) mail.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+    // Mail to a plain host name leaves them unread.
+    std::strncpy(mail.USERNAME, o.user.c_str(), sizeof mail.USERNAME - 1);
+    std::strncpy(mail.USERPASSWORD, o.password.value_or("").c_str(), sizeof mail.USERPASSWORD - 1);
 }
 
 }  // namespace
@@ -194,6 +202,15 @@ int main(int argc, char* argv[])
         return refuse(mail, "no sender address given (use --from)", RESULT_SETUP_FAILED);
     std::string why = firstUnreadableFile(o);
     if (!why.empty()) return refuse(mail, why, RESULT_SETUP_FAILED);
+    const std::string prompt = "Password for " + o.user + ": ";
+    why = choosePassword(o, std::getenv("QUILLNET_PASSWORD"),
+                         [&] { return askPasswordOnTerminal(prompt.c_str()); });
+    if (!why.empty()) return refuse(mail, why, RESULT_SETUP_FAILED);
+    if (!o.user.empty() && !o.password && o.host.find("://") != std::string::npos)
+        return refuse(
+            mail,
+            "no password for " + o.user + " (use --password-file, QUILLNET_PASSWORD or answer on a terminal)",
+            RESULT_SETUP_FAILED);
 
     std::string messageText;
     if (o.messageText) {

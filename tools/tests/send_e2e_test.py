@@ -298,6 +298,84 @@ class NewsAndCancelEndToEnd(unittest.TestCase):
         self.assertLess(peer.data_bytes, 8 * 1024 * 1024)
 
 
+PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "library", "tests", "peers")
+
+
+class LoginEndToEnd(unittest.TestCase):
+    """smtps:// to the capture peer, which wants TLS and the login ann/pw."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.cert = os.path.join(cls.dir.name, "localhost.pem")
+        cls.key = os.path.join(cls.dir.name, "localhost.key")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cls.key,
+                        "-out", cls.cert, "-days", "2", "-subj", "/CN=localhost",
+                        "-addext", "subjectAltName=DNS:localhost"], check=True, capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+
+    def setUp(self):
+        self.inbox = tempfile.mkdtemp(dir=self.dir.name)
+        self.peer = subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(PEERS, "capture_server.py"), self.inbox, "--cert", self.cert,
+             "--key", self.key, "--implicit-tls", "--auth", "ann:pw", "--refuse", "refused.example"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        port = self.peer.stdout.readline().split()[1].decode()
+        self.args = ["--host", "smtps://localhost:" + port, "--user", "ann", "--from", "ann@example.com",
+                     "--message", "Hello.", "--quiet"]
+        self.env = dict(os.environ, QUILLNET_TLS_CA_FILE=self.cert)
+        self.env.pop("QUILLNET_PASSWORD", None)
+
+    def tearDown(self):
+        self.peer.stdin.close()
+        self.peer.wait(10)
+        self.peer.stdout.close()
+
+    def envelopes(self):
+        found = []
+        for name in sorted(n for n in os.listdir(self.inbox) if n.endswith(".envelope")):
+            with open(os.path.join(self.inbox, name)) as envelope:
+                found.append(envelope.read().split()[1:])
+        return found
+
+    def test_password_file_and_refused_recipients_listed_for_16(self):
+        password = os.path.join(self.dir.name, "password")
+        with open(password, "w") as f:
+            f.write("pw\nsecond line\n")
+        done = subprocess.run([SENDER, *self.args, "--password-file", password, "--to", "bob@example.com",
+                               "--to", "nobody@refused.example", "--to", "carl@example.com"],
+                              env=self.env, capture_output=True, timeout=60)
+        lines = done.stdout.decode().splitlines()
+        self.assertEqual(done.returncode, 16, done.stderr)
+        self.assertEqual(lines[:-1], ["Refused: <nobody@refused.example> 550 5.1.1 No such user here"])
+        self.assertTrue(lines[-1].startswith("Error sending E-Mail! Some recipients were refused:"), lines)
+        self.assertEqual(self.envelopes(), [["bob@example.com", "carl@example.com"]])
+
+    def test_wrong_password_from_the_environment_delivers_nothing(self):
+        done = subprocess.run([SENDER, *self.args, "--to", "bob@example.com"], capture_output=True,
+                              env=dict(self.env, QUILLNET_PASSWORD="wrong"), timeout=60)
+        self.assertEqual(done.returncode, 9, done.stderr)
+        self.assertIn("535", done.stdout.decode())
+        self.assertEqual(self.envelopes(), [])
+
+    def test_password_asked_on_the_terminal_without_echo(self):
+        master, slave = pty.openpty()
+        process = subprocess.Popen([SENDER, *self.args, "--to", "bob@example.com"], stdin=slave,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
+        os.close(slave)
+        self.assertEqual(process.stderr.read(len("Password for ann: ")), b"Password for ann: ")
+        os.write(master, b"pw\n")
+        out, err = process.communicate(timeout=60)
+        echoed = os.read(master, 1024)
+        os.close(master)
+        self.assertEqual(process.returncode, 0, out + err)
+        self.assertNotIn(b"pw", echoed)
+        self.assertEqual(self.envelopes(), [["bob@example.com"]])
+
+
 if __name__ == "__main__":
     if not SENDER:
         sys.exit("usage: send_e2e_test.py PATH-TO-quillnet-send")

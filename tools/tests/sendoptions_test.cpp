@@ -72,7 +72,13 @@ TEST(SendCommandLine, EveryValueReachesItsField)
                     "--password", "p"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.newsgroups, (std::vector<std::string>{"local.test", "local.other"}));
-    EXPECT_EQ(parsed.options.user + "/" + parsed.options.password, "u/p");
+    EXPECT_EQ(parsed.options.user + "/" + parsed.options.password.value_or("none"), "u/p");
+
+    parsed = parse({"-H", "smtps://mail.example", "--user", "u", "--password-file", "/tmp/pw"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.host, "smtps://mail.example");
+    EXPECT_EQ(parsed.options.passwordFile.value_or("none"), "/tmp/pw");
+    EXPECT_FALSE(parsed.options.password);
 }
 
 TEST(SendCommandLine, MessageKinds)
@@ -109,6 +115,7 @@ TEST(SendCommandLine, UnusableCommandLinesAreRefused)
         {{"-H", "h", "-k", "-1"}, "message kind"},
         {{"-H", "h", "-k", "HTML"}, "message kind"},
         {{"-H", "h", "-k", ""}, "message kind"},
+        {{"-H", "h", "--password", "p", "--password-file", "f"}, "only one of --password"},
     };
     for (const Case& c : cases) {
         ParsedCommandLine parsed = parse(c.args);

@@ -55,10 +55,20 @@ long SocketControl(BIO* pBio, int nCommand, long nArgument, void* pArgument)
     }
 }
 
+// Without a create procedure OpenSSL marks a new BIO as set up, holding
+// descriptor 0 and owning it: BIO_set_fd would then close the host's standard
+// input. Starting it unset leaves descriptor 0 alone.
+int SocketCreate(BIO* pBio)
+{
+    BIO_set_init(pBio, 0);
+    return 1;
+}
+
 BIO_METHOD* NoSignalSocketMethod()
 {
     static BIO_METHOD* s_pMethod = [] {
         BIO_METHOD* pMethod = BIO_meth_new(BIO_TYPE_SOCKET, "quillnet socket");
+        BIO_meth_set_create(pMethod, SocketCreate);
         BIO_meth_set_write(pMethod, SocketWrite);
         BIO_meth_set_read(pMethod, SocketRead);
         BIO_meth_set_ctrl(pMethod, SocketControl);
