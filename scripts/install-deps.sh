@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   postgresql
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-  xvfb time curl
+  xvfb time curl qemu-user
   dpkg-dev lintian
   libssl-dev openssl
   postfix sasl2-bin libsasl2-modules

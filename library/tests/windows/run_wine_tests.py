@@ -35,6 +35,10 @@ RUN_SECONDS = 90
 # The library's own wait for a silent server, for both builds: a fault that
 # leaves the dialogue waiting fails the case instead of stalling the run.
 LIBRARY_TIMEOUT = "20"
+# The Wine loader to start programs with. Debian's "wine" picks the 32-bit
+# loader whenever it is installed; on a kernel that cannot execute 32-bit
+# programs the 64-bit build is run through "wine64" instead.
+WINE = os.environ.get("QUILLNET_WINE", "wine")
 
 REGISTERED_TYPES = {
     "qnt": "application/x-quillnet-test",
@@ -186,7 +190,7 @@ class Runner:
     # ---- set-up ----
 
     def wine(self, *command, cwd=None, check=False):
-        return run_captured(["wine"] + list(command), self.env, cwd=cwd, check=check)
+        return run_captured([WINE] + list(command), self.env, cwd=cwd, check=check)
 
     def start_wine(self):
         started = time.monotonic()
@@ -195,7 +199,7 @@ class Runner:
         os.makedirs(self.env["WINEPREFIX"], exist_ok=True)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
+        subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
         for extension, content_type in REGISTERED_TYPES.items():
             self.wine("reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t", "REG_SZ",
@@ -227,7 +231,7 @@ class Runner:
     def run_windows(self, *arguments, extra_env=None):
         env = dict(self.env)
         env.update(extra_env or {})
-        return run_captured(["wine", self.windows_host] + list(arguments), env, cwd=self.data)
+        return run_captured([WINE, self.windows_host] + list(arguments), env, cwd=self.data)
 
     def run_linux(self, *arguments, extra_env=None):
         env = {key: value for key, value in os.environ.items()
@@ -408,7 +412,7 @@ class Runner:
 
     def case_command_line(self):
         peer = Peer(self.record_dir("quillnet-send"), "accept")
-        run = run_captured(["wine", self.windows_sender, "--host", peer.server, "--from", "tester@example.com",
+        run = run_captured([WINE, self.windows_sender, "--host", peer.server, "--from", "tester@example.com",
                             "--to", "Ann Example <ann@example.com>", "--subject", "From the command line",
                             "--message", "Sent by quillnet-send.exe.", "--attach",
                             windows_path(os.path.join(self.data, "data.bin")), "--quiet"],
