@@ -108,12 +108,16 @@ private slots:
         QTest::addColumn<QStringList>("blanked");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focused");
-        QTest::newRow("host first") << QStringList{"MAILHOST", "MESSAGETEXT"} << "No Host" << "MAILHOST";
-        QTest::newRow("sender") << QStringList{"SENDERNAME"} << "No sender" << "SENDERNAME";
-        QTest::newRow("subject before receiver")
-            << QStringList{"RECIPIENTADDRESS", "SUBJECT"} << "No subject" << "SUBJECT";
-        QTest::newRow("receiver") << QStringList{"RECIPIENTADDRESS"} << "No receiver" << "RECIPIENTADDRESS";
-        QTest::newRow("blank message") << QStringList{"MESSAGETEXT"} << "No message" << "MESSAGETEXT";
+        QTest::newRow("host first") << QStringList{"MAILHOST", "MESSAGETEXT"} << "No Host"
+                                    << "MAILHOST";
+        QTest::newRow("sender") << QStringList{"SENDERNAME"} << "No sender"
+                                << "SENDERNAME";
+        QTest::newRow("subject before receiver") << QStringList{"RECIPIENTADDRESS", "SUBJECT"} << "No subject"
+                                                 << "SUBJECT";
+        QTest::newRow("receiver") << QStringList{"RECIPIENTADDRESS"} << "No receiver"
+                                  << "RECIPIENTADDRESS";
+        QTest::newRow("blank message") << QStringList{"MESSAGETEXT"} << "No message"
+                                       << "MESSAGETEXT";
     }
 
     void checksStopAtTheFirstFailureAndFocusItsField()

@@ -95,7 +95,8 @@ void CMailUtil::AddAddressFile(const char* pszHeader, const char* pszAddress, in
         Fail(RESULT_SETUP_FAILED);
     }
     const char* pszPath = pszAddress + 1;
-    FILE* pOpened = platform::Calls().fileIsReadable(pszPath) ? platform::Calls().openFile(pszPath, "rb") : nullptr;
+    FILE* pOpened =
+        platform::Calls().fileIsReadable(pszPath) ? platform::Calls().openFile(pszPath, "rb") : nullptr;
     if (!pOpened) {
         Log("Failed to open address file '%s'. Aborting.\n", pszAddress);
         Fail(RESULT_SETUP_FAILED);

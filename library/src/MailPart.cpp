@@ -61,7 +61,8 @@ CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
     m_bRelated = 1;
     char szContentId[200];
     std::snprintf(szContentId, sizeof szContentId, "PART.CID.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
-                  platform::Calls().processId(), static_cast<unsigned long long>(platform::Calls().currentTime()),
+                  platform::Calls().processId(),
+                  static_cast<unsigned long long>(platform::Calls().currentTime()),
                   platform::Calls().tickCount(), reinterpret_cast<uintptr_t>(this));
     m_szContentId = szContentId;
     InitCommon(pSession, pOwner->m_pLastRelated);

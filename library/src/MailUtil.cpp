@@ -7,8 +7,8 @@
 #include "AsciiText.h"
 #include "HeaderEncoding.h"
 #include "MailPart.h"
-#include "SMTPError.h"
 #include "MessageOutput.h"
+#include "SMTPError.h"
 #include "platform/SystemCalls.h"
 
 CMailUtil::~CMailUtil()

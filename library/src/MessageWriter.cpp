@@ -35,8 +35,8 @@ std::string Boundary(const char* pszKind, const void* pOwner)
     char szBoundary[120];
     std::snprintf(szBoundary, sizeof szBoundary, "PART.BOUNDARY.%s.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
                   pszKind, platform::Calls().processId(),
-                  static_cast<unsigned long long>(platform::Calls().currentTime()), platform::Calls().tickCount(),
-                  reinterpret_cast<uintptr_t>(pOwner));
+                  static_cast<unsigned long long>(platform::Calls().currentTime()),
+                  platform::Calls().tickCount(), reinterpret_cast<uintptr_t>(pOwner));
     return szBoundary;
 }
 
@@ -173,7 +173,7 @@ void CMailUtil::WritePartHeaders(CMailPart* pPart, FILE* pFile)
                               : pPart->m_bHtml   ? "text/html"
                                                  : "text/plain";
         WriteFormatted(pFile, "Content-Type: %s; charset=%s\r\n", pszType,
-                     WithoutLineBreaks(pPart->m_pszCharset).c_str());
+                       WithoutLineBreaks(pPart->m_pszCharset).c_str());
     } else {
         WriteText(pFile, "Content-Type: ");
         WriteContentType(pPart->m_pszContentType, pFile);

@@ -103,7 +103,7 @@ void CSMTPEmail::ConnectToServer()
 
     int nError = 0;
     switch (platform::Calls().connectToHost(m_server.host.c_str(), static_cast<uint16_t>(m_server.port),
-                                    m_timeouts.nConnect, m_socket, nError)) {
+                                            m_timeouts.nConnect, m_socket, nError)) {
         case platform::ConnectStatus::kConnected:
             break;
         case platform::ConnectStatus::kNoSocket:

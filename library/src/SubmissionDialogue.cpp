@@ -14,10 +14,10 @@
 #include "RecipientList.h"
 #include "SMTPEmail.h"
 #include "SMTPError.h"
-#include "platform/SystemCalls.h"
 #include "SaslMessages.h"
 #include "TempFileGuard.h"
 #include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 #include "platform/Tls.h"
 #include "quillnet/wrenpost.h"
 

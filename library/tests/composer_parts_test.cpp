@@ -2,7 +2,6 @@
 // and the HTML scan that turns local references into "cid:" related parts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -38,7 +38,8 @@ struct Expectation {
 const Expectation kExpectations[] = {
     {Call::kStartSocketLayer, "", RESULT_WINSOCK_START, nullptr, Delivery::kNone},
     {Call::kSocket, "", RESULT_NO_SOCKET, nullptr, Delivery::kNone},
-    {Call::kConnect, "", RESULT_CONNECT_FAILED, "Failed to connect to server '127.0.0.1' port ", Delivery::kNone},
+    {Call::kConnect, "", RESULT_CONNECT_FAILED, "Failed to connect to server '127.0.0.1' port ",
+     Delivery::kNone},
     {Call::kLocalHostName, "", RESULT_NO_LOCAL_HOST,
      "CSMTPEmail::_SendIt() - gethostname() failed. Winsock error code is ", Delivery::kNone},
     {Call::kAllocate, "", RESULT_OUT_OF_MEMORY, "CSMTPEmail::Ack: Out of Memory!\n", Delivery::kNone},
@@ -48,7 +49,8 @@ const Expectation kExpectations[] = {
     {Call::kReceive, "QUIT", RESULT_OK, nullptr, Delivery::kWhole},
     {Call::kReceive, "", RESULT_RECEIVE_FAILED, nullptr, Delivery::kUnknown},
     {Call::kOpenFile, "job.log", RESULT_SETUP_FAILED, nullptr, Delivery::kNone},
-    {Call::kFileIsReadable, "addresses", RESULT_SETUP_FAILED, "Failed to open address file '@", Delivery::kNone},
+    {Call::kFileIsReadable, "addresses", RESULT_SETUP_FAILED, "Failed to open address file '@",
+     Delivery::kNone},
     {Call::kOpenFile, "addresses", RESULT_SETUP_FAILED, "Failed to open address file '@", Delivery::kNone},
     {Call::kReadFile, "addresses", RESULT_SETUP_FAILED, "Failed to read address file '@", Delivery::kNone},
     {Call::kFileIsReadable, "report.bin", RESULT_TEMP_FILE, "Unable to open include file '", Delivery::kNone},
@@ -64,7 +66,8 @@ const Expectation kExpectations[] = {
 };
 
 // The starts of every failure line the library writes.
-const char* const kFailureWords[] = {"Aborting", "Failed", "Out of Memory", "Fatal error", "SMTP Error", "Unable"};
+const char* const kFailureWords[] = {"Aborting",    "Failed",     "Out of Memory",
+                                     "Fatal error", "SMTP Error", "Unable"};
 
 const Expectation* ExpectationFor(Call call, const std::string& subject)
 {
@@ -175,15 +178,16 @@ TEST_F(FaultInjection, EveryFailingCallGivesItsResultAndLeavesNothingBehind)
         for (int nCall = 0; nCall < static_cast<int>(Call::kCount); ++nCall) {
             const Call call = static_cast<Call>(nCall);
             EXPECT_GT(census.Count(call), 0) << faults::NameOf(call) << " is never made";
-            for (int nth = 1; nth <= census.Count(call); ++nth) sites.push_back({call, nth, census.Subject(call, nth)});
+            for (int nth = 1; nth <= census.Count(call); ++nth)
+                sites.push_back({call, nth, census.Subject(call, nth)});
         }
     }
 
     EXPECT_GT(sites.size(), 40u);
     for (const auto& [call, nth, subject] : sites) {
         {
-            const std::string name = std::string(faults::NameOf(call)) + " #" + std::to_string(nth) + " (" +
-                                     subject + ")";
+            const std::string name =
+                std::string(faults::NameOf(call)) + " #" + std::to_string(nth) + " (" + subject + ")";
             const Expectation* pExpected = ExpectationFor(call, subject);
             if (!pExpected) {
                 ADD_FAILURE() << "no expectation for " << name;
@@ -199,7 +203,8 @@ TEST_F(FaultInjection, EveryFailingCallGivesItsResultAndLeavesNothingBehind)
             }
             EXPECT_EQ(outcome.result, pExpected->result) << name;
             if (pExpected->line) {
-                EXPECT_NE(outcome.log.find(pExpected->line), std::string::npos) << name << "\n" << outcome.log;
+                EXPECT_NE(outcome.log.find(pExpected->line), std::string::npos) << name << "\n"
+                                                                                << outcome.log;
             } else {
                 for (const char* word : kFailureWords)
                     EXPECT_EQ(outcome.log.find(word), std::string::npos) << name << "\n" << outcome.log;

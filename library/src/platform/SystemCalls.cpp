@@ -45,9 +45,10 @@ void* Allocate(size_t size)
 }
 
 const SystemCalls kNative = {
-    StartSocketLayer, ConnectToHost, SendSome,    ReceiveSome, LocalHostName,       FileIsReadable,
-    OpenFile,         ReadFile,      WriteFile,   FlushFile,   CreateExclusiveFile, DeleteTempFile,
-    EnvironmentValue, ProcessId,     CurrentTime, TickCount,   Allocate,
+    StartSocketLayer,    ConnectToHost,  SendSome,         ReceiveSome, LocalHostName,
+    FileIsReadable,      OpenFile,       ReadFile,         WriteFile,   FlushFile,
+    CreateExclusiveFile, DeleteTempFile, EnvironmentValue, ProcessId,   CurrentTime,
+    TickCount,           Allocate,
 };
 
 SystemCalls g_inUse = kNative;

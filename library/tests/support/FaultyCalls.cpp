@@ -70,7 +70,8 @@ bool WriteFile(FILE* file, const void* data, size_t size)
 
 bool FlushFile(FILE* file)
 {
-    return !g_pActive->Fails(Call::kFlushFile, g_pActive->SubjectOf(file)) && g_pActive->Next().flushFile(file);
+    return !g_pActive->Fails(Call::kFlushFile, g_pActive->SubjectOf(file)) &&
+           g_pActive->Next().flushFile(file);
 }
 
 FILE* CreateExclusiveFile(const char* path, bool* pbNameTaken)
@@ -98,10 +99,10 @@ void* Allocate(size_t size)
 
 const char* NameOf(Call call)
 {
-    static const char* const kNames[] = {"start socket layer", "socket", "connect", "send", "receive",
-                                         "local host name", "file is readable", "open file", "read file",
-                                         "write file", "flush file", "create temp file", "delete temp file",
-                                         "allocate"};
+    static const char* const kNames[] = {
+        "start socket layer", "socket",           "connect",          "send",      "receive",
+        "local host name",    "file is readable", "open file",        "read file", "write file",
+        "flush file",         "create temp file", "delete temp file", "allocate"};
     return kNames[static_cast<int>(call)];
 }
 
