@@ -117,41 +117,49 @@ private slots:
                  std::string("Select A File|All Files|*.*|/tmp|mdi.bmp"));
     }
 
+    void checksStopAtTheFirstFailureAndFocusItsField_data()
+    {
+        QTest::addColumn<QStringList>("blanked");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("host first") << QStringList{"MAILHOST", "MESSAGETEXT"} << "No Host"
+                                    << "MAILHOST";
+        QTest::newRow("sender") << QStringList{"SENDERNAME"} << "No sender"
+                                << "SENDERNAME";
+        QTest::newRow("subject before receiver") << QStringList{"RECIPIENTADDRESS", "SUBJECT"} << "No subject"
+                                                 << "SUBJECT";
+        QTest::newRow("receiver") << QStringList{"RECIPIENTADDRESS"} << "No receiver"
+                                  << "RECIPIENTADDRESS";
+        QTest::newRow("blank message") << QStringList{"MESSAGETEXT"} << "No message"
+                                       << "MESSAGETEXT";
+    }
+
     void checksStopAtTheFirstFailureAndFocusItsField()
     {
-        const struct {
-            QStringList blanked;
-            QString message, focused;
-        } cases[] = {
-            {{"MAILHOST", "MESSAGETEXT"}, "No Host", "MAILHOST"},
-            {{"SENDERNAME"}, "No sender", "SENDERNAME"},
-            {{"RECIPIENTADDRESS", "SUBJECT"}, "No subject", "SUBJECT"},
-            {{"RECIPIENTADDRESS"}, "No receiver", "RECIPIENTADDRESS"},
-            {{"MESSAGETEXT"}, "No message", "MESSAGETEXT"},  // blanks count as empty
-        };
-        for (const auto& c : cases) {
-            RecordingHostServices host;
-            MainForm form(host, iniPath());
-            form.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&form));
-            field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("hello");
-            for (const QString& name : c.blanked) {
-                if (name == "MESSAGETEXT")
-                    field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("   ");
-                else
-                    field<QLineEdit>(form, name.toLatin1().constData())->setText("   ");
-            }
-            auto* tabs = form.findChild<QTabWidget*>();
-            tabs->setCurrentIndex(2);  // the check must bring the field's tab back to the front
-
-            button(form, "SendCode")->click();
-            QCOMPARE(int(host.boxes().size()), 1);
-            QCOMPARE(QString::fromStdString(host.boxes()[0].text), c.message);
-            QCOMPARE(tabs->currentIndex(), 0);
-            QVERIFY(form.focusWidget() != nullptr);
-            QCOMPARE(form.focusWidget()->objectName(), c.focused);
-            QCOMPARE(form.runningSends(), 0);
+        QFETCH(QStringList, blanked);
+        QFETCH(QString, message);
+        QFETCH(QString, focused);
+        RecordingHostServices host;
+        MainForm form(host, iniPath());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("hello");
+        for (const QString& name : blanked) {  // blanks count as empty
+            if (name == "MESSAGETEXT")
+                field<QPlainTextEdit>(form, "MESSAGETEXT")->setPlainText("   ");
+            else
+                field<QLineEdit>(form, name.toLatin1().constData())->setText("   ");
         }
+        auto* tabs = form.findChild<QTabWidget*>();
+        tabs->setCurrentIndex(2);  // the check must bring the field's tab back to the front
+
+        button(form, "SendCode")->click();
+        QCOMPARE(int(host.boxes().size()), 1);
+        QCOMPARE(QString::fromStdString(host.boxes()[0].text), message);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(form.focusWidget() != nullptr);
+        QCOMPARE(form.focusWidget()->objectName(), focused);
+        QCOMPARE(form.runningSends(), 0);
     }
 
     void spinBoxesRefuseValuesOutsideTheirRange()

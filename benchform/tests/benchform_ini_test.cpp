@@ -117,25 +117,33 @@ private slots:
         QVERIFY(after.find("Priority=3\n\n[Tail]\nX=1\n") != std::string::npos);
     }
 
-    void numbersAreKeptInOneByteAndTextsCutToTheirFieldWidth()
+    void numbersAreKeptInOneByte_data()
     {
-        const std::pair<const char*, int> numbers[] = {
-            {"8", 8},
-            {"300", 44},
-            {"256", 0},
-            {"12abc", 12},
-            {"-1", 255},
-            {"high", 0},
-            {"99999999999999999999", 255},  // 10^20 is a multiple of 256
-        };
-        for (auto [stored, value] : numbers) {
-            writeFile(std::string("[Bench-Form 2]\nMessageType=") + stored + "\nPriority=" + stored + "\n");
-            BenchValues values;
-            benchform::GETINI(path(), values);
-            QCOMPARE(int(values.MESSAGETYPE), value);
-            QCOMPARE(int(values.PRIORITY), value);
-        }
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("value");
+        QTest::newRow("8") << "8" << 8;
+        QTest::newRow("300") << "300" << 44;
+        QTest::newRow("256") << "256" << 0;
+        QTest::newRow("12abc") << "12abc" << 12;
+        QTest::newRow("-1") << "-1" << 255;
+        QTest::newRow("high") << "high" << 0;
+        QTest::newRow("10^20") << "99999999999999999999" << 255;  // a multiple of 256
+    }
 
+    void numbersAreKeptInOneByte()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, value);
+        const std::string text = stored.toStdString();
+        writeFile("[Bench-Form 2]\nMessageType=" + text + "\nPriority=" + text + "\n");
+        BenchValues values;
+        benchform::GETINI(path(), values);
+        QCOMPARE(int(values.MESSAGETYPE), value);
+        QCOMPARE(int(values.PRIORITY), value);
+    }
+
+    void textsAreCutToTheirFieldWidth()
+    {
         writeFile("[Bench-Form 2]\nMailHost=" + std::string(50, 'h') + "\nGroupName=" + std::string(70, 'g') +
                   "\nSenderName=" + std::string(39, 'n') + "\xC3\xA9" + "overflow\n");
         BenchValues values;

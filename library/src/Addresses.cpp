@@ -1,12 +1,13 @@
 // Recipients: header entries, the envelope list and address files.
-#include <sys/stat.h>
-
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <string>
 
 #include "Diagnostics.h"
 #include "MailUtil.h"
+#include "SMTPError.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void CMailUtil::AddCc(const char* pszName, const char* pszAddress)
 {
     if (m_bNewsMode) {
         Log("Cc (Carbon Copy) is not legal in News posting mode. Aborting.\n");
-        Fail(1);
+        Fail(RESULT_SETUP_FAILED);
     }
     AddAddress("Cc", pszName, pszAddress);
 }
@@ -52,7 +53,7 @@ void CMailUtil::AddBcc(const char* pszAddress)
 {
     if (m_bNewsMode) {
         Log("Bcc (Blind Carbon Copy) is not legal in News posting mode. Aborting.\n");
-        Fail(1);
+        Fail(RESULT_SETUP_FAILED);
     }
     AddAddress(nullptr, nullptr, pszAddress);
 }
@@ -89,22 +90,38 @@ void CMailUtil::AddAddressNested(const char* pszHeader, const char* pszName, con
 
 void CMailUtil::AddAddressFile(const char* pszHeader, const char* pszAddress, int nDepth)
 {
-    std::ifstream file;
-    const char* pszPath = pszAddress + 1;
-    struct stat info;
-    // A folder opens as an empty stream here; elsewhere it does not open at all.
-    bool bFolder = ::stat(pszPath, &info) == 0 && S_ISDIR(info.st_mode);
-    if (nDepth < kMaxAddressFileDepth && !bFolder) file.open(pszPath);
-    if (!file.is_open()) {
-        if (nDepth < kMaxAddressFileDepth)
-            Log("Failed to open address file '%s'. Aborting.\n", pszAddress);
-        else
-            Log("Address file '%s' is nested too deeply. Aborting.\n", pszAddress);
-        Fail(1);
+    if (nDepth >= kMaxAddressFileDepth) {
+        Log("Address file '%s' is nested too deeply. Aborting.\n", pszAddress);
+        Fail(RESULT_SETUP_FAILED);
     }
-    // Lines are read whole: an address cut at some fixed length would be a wrong address.
-    std::string line;
-    while (std::getline(file, line)) {
-        AddAddressNested(pszHeader, nullptr, AddressOfLine(line).c_str(), nDepth + 1);
+    const char* pszPath = pszAddress + 1;
+    FILE* pOpened =
+        platform::Calls().fileIsReadable(pszPath) ? platform::Calls().openFile(pszPath, "rb") : nullptr;
+    if (!pOpened) {
+        Log("Failed to open address file '%s'. Aborting.\n", pszAddress);
+        Fail(RESULT_SETUP_FAILED);
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> file(pOpened, std::fclose);
+
+    // The whole file is read before any address is taken: a read error
+    // midway must not leave the job with only some of its recipients.
+    // Lines are kept whole: an address cut at some fixed length would be a
+    // wrong address.
+    std::string text;
+    char buffer[4096];
+    long nRead;
+    while ((nRead = platform::Calls().readFile(file.get(), buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(nRead));
+    if (nRead < 0) {
+        Log("Failed to read address file '%s'. Aborting.\n", pszAddress);
+        Fail(RESULT_SETUP_FAILED);
+    }
+    file.reset();
+    for (size_t nStart = 0; nStart < text.size();) {
+        size_t nEnd = text.find('\n', nStart);
+        if (nEnd == std::string::npos) nEnd = text.size();
+        AddAddressNested(pszHeader, nullptr, AddressOfLine(text.substr(nStart, nEnd - nStart)).c_str(),
+                         nDepth + 1);
+        nStart = nEnd + 1;
     }
 }

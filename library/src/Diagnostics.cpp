@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "Globals.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 FILE* g_pDebugFile = nullptr;  // null: the process's standard error
@@ -15,7 +16,7 @@ FILE* DiagnosticStream()
 
 bool OpenDebugFile(const char* path)
 {
-    FILE* pFile = std::fopen(path, "w");
+    FILE* pFile = platform::Calls().openFile(path, "w");
     if (!pFile) return false;
     std::setvbuf(pFile, nullptr, _IONBF, 0);
     if (g_pDebugFile) std::fclose(g_pDebugFile);

@@ -4,10 +4,12 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/SystemCalls.h"
+
 DialogueTimeouts DialogueTimeouts::FromEnvironment()
 {
     DialogueTimeouts timeouts;
-    const char* pszValue = std::getenv("QUILLNET_TIMEOUT");
+    const char* pszValue = platform::Calls().environmentValue("QUILLNET_TIMEOUT");
     if (!pszValue || !*pszValue) return timeouts;
     char* pszEnd = nullptr;
     errno = 0;

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "MessageOutput.h"
+#include "platform/SystemCalls.h"
+
 namespace {
 
 // Size of each encoder's output buffer; large enough that fwrite hands whole
@@ -148,7 +151,7 @@ Base64Encoder::Base64Encoder(FILE* pOut) : m_pOut(pOut) {}
 void Base64Encoder::Flush()
 {
     if (m_nBuffered > 0) {
-        fwrite(m_pBuffer.get(), 1, m_nBuffered, m_pOut);
+        WriteBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
         m_nBuffered = 0;
     }
 }
@@ -243,7 +246,7 @@ QuotedPrintableEncoder::QuotedPrintableEncoder(FILE* pOut) : m_pOut(pOut) {}
 void QuotedPrintableEncoder::Flush()
 {
     if (m_nBuffered > 0) {
-        fwrite(m_pBuffer.get(), 1, m_nBuffered, m_pOut);
+        WriteBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
         m_nBuffered = 0;
     }
 }
@@ -360,14 +363,12 @@ bool EncodeFile(FILE* pIn, FILE* pOut)
     if (pIn == nullptr || pOut == nullptr) return false;
     Encoder encoder(pOut);
     std::unique_ptr<unsigned char[]> pChunk(new unsigned char[kFileChunkSize]);
-    size_t nRead;
-    // Stop early once the output fails: the message is lost anyway, and the
-    // caller learns of it from the stream's error flag.
-    while (!ferror(pOut) && (nRead = fread(pChunk.get(), 1, kFileChunkSize, pIn)) > 0) {
-        encoder.Write(pChunk.get(), nRead);
+    long nRead;
+    while ((nRead = platform::Calls().readFile(pIn, pChunk.get(), kFileChunkSize)) > 0) {
+        encoder.Write(pChunk.get(), static_cast<size_t>(nRead));
     }
     encoder.Finish();
-    return !ferror(pIn) && !ferror(pOut);
+    return nRead == 0;
 }
 
 }  // namespace

@@ -9,11 +9,10 @@
 // printable with soft breaks after column 72. Both keep their state across
 // Write calls, so a source may arrive in pieces of any size.
 //
-// Output is collected in a buffer of the encoder's own and handed to fwrite in
-// large blocks; Finish hands over the rest. Write errors are not reported here:
-// they stay on the output stream's error flag (ferror), which the caller
-// checks once the message is written. Call Finish exactly once per source; an
-// encoder that is destroyed without it writes nothing more.
+// Output is collected in a buffer of the encoder's own and handed to the
+// message output (MessageOutput.h) in large blocks; Finish hands over the
+// rest. A failed write raises WriteFailed there. Call Finish exactly once per
+// source; an encoder that is destroyed without it writes nothing more.
 
 class Base64Encoder {
 public:
@@ -54,8 +53,8 @@ private:
 // Whole sources: a text of exactly nLength bytes (a null text counts as empty),
 // or an open file read from its current position to its end. The file forms
 // return false when the source could not be read to its end (a read error on
-// pIn) or the output stream's error flag is set; what was read before a read
-// error is still encoded and finished, so the output stays well formed.
+// pIn); what was read before it is still encoded and finished, so the output
+// stays well formed.
 void EncodeBase64(const char* pText, size_t nLength, FILE* pOut);
 bool EncodeBase64(FILE* pIn, FILE* pOut);
 void EncodeQuotedPrintable(const char* pText, size_t nLength, FILE* pOut);

@@ -1,8 +1,6 @@
 // The part model: construction, linking, and filling a part from a text or a path.
 #include "MailPart.h"
 
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include "Diagnostics.h"
 #include "MailUtil.h"
 #include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 #include "quillnet/wrenpost.h"
 
 namespace {
@@ -62,8 +61,9 @@ CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
     m_bRelated = 1;
     char szContentId[200];
     std::snprintf(szContentId, sizeof szContentId, "PART.CID.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
-                  platform::ProcessId(), static_cast<unsigned long long>(platform::CurrentTime()),
-                  platform::TickCount(), reinterpret_cast<uintptr_t>(this));
+                  platform::Calls().processId(),
+                  static_cast<unsigned long long>(platform::Calls().currentTime()),
+                  platform::Calls().tickCount(), reinterpret_cast<uintptr_t>(this));
     m_szContentId = szContentId;
     InitCommon(pSession, pOwner->m_pLastRelated);
     pOwner->m_pLastRelated = this;
@@ -93,7 +93,7 @@ void CMailPart::InitCommon(CMailUtil* pSession, CMailPart* pKnownTail)
     m_pszContentType = "text/plain";
     m_nEncoding = ENC_NONE;
     m_pSession = pSession;
-    const char* pszCharset = std::getenv("MM_CHARSET");
+    const char* pszCharset = platform::Calls().environmentValue("MM_CHARSET");
     m_szCharsetBuf = pszCharset ? pszCharset : "iso-8859-1";
     m_pszCharset = m_szCharsetBuf.c_str();
     LinkIntoList(pKnownTail);
@@ -106,7 +106,6 @@ void CMailPart::LinkIntoList(CMailPart* pKnownTail)
         CMailPart* pLast = pKnownTail ? pKnownTail : m_pListHead;
         while (pLast->m_pNext) pLast = pLast->m_pNext;
         pLast->m_pNext = this;
-        m_pPrev = pLast;
     }
     if (!m_bRelated) m_pSession->m_pLastPart = this;
 }
@@ -114,7 +113,6 @@ void CMailPart::LinkIntoList(CMailPart* pKnownTail)
 void CMailPart::SetText(const char* pszText)
 {
     m_pszData = pszText;
-    m_bHasData = true;
 }
 
 void CMailPart::ConvertOemToAnsi()
@@ -124,24 +122,21 @@ void CMailPart::ConvertOemToAnsi()
 
 bool CMailPart::ReadTextFile(const char* pszPath)
 {
-    struct stat info;
-    if (::stat(pszPath, &info) != 0 || S_ISDIR(info.st_mode)) return false;
-    FILE* pFile = std::fopen(pszPath, "rb");
+    if (!platform::Calls().fileIsReadable(pszPath)) return false;
+    FILE* pFile = platform::Calls().openFile(pszPath, "rb");
     if (!pFile) return false;
-    std::string text(static_cast<size_t>(info.st_size), '\0');
-    size_t nRead = 0;
-    while (nRead < text.size()) {
-        size_t nGot = std::fread(&text[nRead], 1, text.size() - nRead, pFile);
-        if (nGot == 0) break;
-        nRead += nGot;
-    }
+    std::string text;
+    char buffer[16384];
+    long nGot;
+    while ((nGot = platform::Calls().readFile(pFile, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(nGot));
     std::fclose(pFile);
-    text.resize(nRead);
+    // Half a text is no text: the part is refused as if unreadable.
+    if (nGot < 0) return false;
     // The part is a text: a zero byte ends it.
     size_t nZero = text.find('\0');
     if (nZero != std::string::npos) text.resize(nZero);
     m_pszData = std::move(text);
-    m_bHasData = true;
     return true;
 }
 
@@ -165,7 +160,6 @@ void CMailPart::SetFile(const char* pszPath)
     m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") + "; filename=\"" +
                       WithoutLineBreaks(m_szFileName.c_str()) + "\"";
     m_pszData = pszPath;
-    m_bHasData = true;
 }
 
 int CMailPart::Create(const char* pszSource, int kind, int bOemToAnsi)

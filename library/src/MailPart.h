@@ -8,7 +8,7 @@ class CMailUtil;
 enum TransferEncoding { ENC_NONE = 0, ENC_QUOTED_PRINTABLE = 1, ENC_BASE64 = 2, ENC_7BIT = 3 };
 
 // One MIME part: the message text, an attached file, or a local file that an
-// HTML part refers to (a related part). Parts form doubly linked lists; a part
+// HTML part refers to (a related part). Parts form singly linked lists; a part
 // owns its successor and its related parts, so deleting the first part of the
 // top-level list frees the whole tree.
 class CMailPart {
@@ -46,9 +46,7 @@ public:
     std::string m_szFileName;  // file parts: top-level after the last "/" or "\", related after the last "\"
     const char* m_pszCharset = nullptr;  // points to m_szCharsetBuf
     std::string m_pszData;               // text parts: the text; file parts: the path
-    bool m_bHasData = false;             // false while m_pszData was never filled
     CMailPart* m_pNext = nullptr;
-    CMailPart* m_pPrev = nullptr;
     CMailPart* m_pListHead = nullptr;
     CMailPart* m_pFirstRelated = nullptr;
     CMailPart* m_pLastRelated = nullptr;  // tail of the related list, for constant-time appends

@@ -7,8 +7,9 @@
 #include "AsciiText.h"
 #include "HeaderEncoding.h"
 #include "MailPart.h"
+#include "MessageOutput.h"
 #include "SMTPError.h"
-#include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 
 CMailUtil::~CMailUtil()
 {
@@ -87,11 +88,11 @@ void CMailUtil::AppendHeaderValue(HeaderLine* pLine, const char* pszText)
 
 void CMailUtil::WriteHeaders(FILE* pFile) const
 {
-    const char* pszCharset = std::getenv("MM_CHARSET");
+    const char* pszCharset = platform::Calls().environmentValue("MM_CHARSET");
     const std::string charset = pszCharset && *pszCharset ? pszCharset : "iso-8859-1";
     for (HeaderLine* pLine = m_pHeaders; pLine; pLine = pLine->pNext) {
-        std::fputs(pLine->pszName, pFile);
-        std::fputs(": ", pFile);
+        WriteText(pFile, pLine->pszName);
+        WriteText(pFile, ": ");
         const std::string* pValue = &pLine->value;
         std::string encoded;
         if (m_bStandardHeaders) {
@@ -105,10 +106,10 @@ void CMailUtil::WriteHeaders(FILE* pFile) const
                 encoded = pLine->value;
             pValue = &encoded;
         }
-        std::fwrite(pValue->data(), 1, pValue->size(), pFile);
-        std::fputs("\r\n", pFile);
+        WriteBytes(pFile, pValue->data(), pValue->size());
+        WriteText(pFile, "\r\n");
     }
-    std::fflush(pFile);
+    FlushOutput(pFile);
 }
 
 void CMailUtil::SetSender(const char* pszText)
@@ -143,7 +144,7 @@ void CMailUtil::SetPriority(int8_t priority)
 void CMailUtil::SetDate()
 {
     if (FindHeader("Date")) return;
-    SetHeader("Date", arpadate(platform::CurrentTime()).c_str(), 0);
+    SetHeader("Date", arpadate(platform::Calls().currentTime()).c_str(), 0);
 }
 
 int CMailUtil::AddPart(const char* pszSource, int kind)

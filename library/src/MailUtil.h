@@ -51,6 +51,9 @@ public:
     // (12 for an attachment that cannot be read); 11 when memory ran out; or
     // -1 for any other failure, a write error on pFile included.
     int WriteOutMessage(FILE* pFile);
+    // The same, raising the failure instead (see CurrentFailure) after the
+    // writer's line about it.
+    void WriteMessage(FILE* pFile);
 
     int32_t m_nError = 0;
     int32_t m_bNewsMode = 0;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "TransferFilter.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -46,11 +47,10 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
     CTransferFilter filter;
     int64_t nPosition = 0;
     for (;;) {
-        size_t nRead = std::fread(pChunk.get(), 1, kWriteSize, pFile);
-        if (nRead == 0) {
-            if (std::ferror(pFile)) return kReadFailed;
-            break;
-        }
+        const long nGot = platform::Calls().readFile(pFile, pChunk.get(), kWriteSize);
+        if (nGot < 0) return kReadFailed;
+        if (nGot == 0) break;
+        const size_t nRead = static_cast<size_t>(nGot);
         // Written only once more bytes are known to follow, so that the last
         // write always carries the end of the message with it.
         if (wire.size() >= kWriteSize) {

@@ -1,6 +1,4 @@
 // Writes the composed message, header lines and MIME body, into a file.
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -12,8 +10,9 @@
 #include "Globals.h"
 #include "MailPart.h"
 #include "MailUtil.h"
+#include "MessageOutput.h"
 #include "SMTPError.h"
-#include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -35,21 +34,17 @@ std::string Boundary(const char* pszKind, const void* pOwner)
 {
     char szBoundary[120];
     std::snprintf(szBoundary, sizeof szBoundary, "PART.BOUNDARY.%s.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
-                  pszKind, platform::ProcessId(), static_cast<unsigned long long>(platform::CurrentTime()),
-                  platform::TickCount(), reinterpret_cast<uintptr_t>(pOwner));
+                  pszKind, platform::Calls().processId(),
+                  static_cast<unsigned long long>(platform::Calls().currentTime()),
+                  platform::Calls().tickCount(), reinterpret_cast<uintptr_t>(pOwner));
     return szBoundary;
-}
-
-void WriteString(const std::string& text, FILE* pFile)
-{
-    std::fwrite(text.data(), 1, text.size(), pFile);
 }
 
 void WriteDelimiter(const std::string& boundary, bool bLast, FILE* pFile)
 {
-    std::fputs("\r\n--", pFile);
-    WriteString(boundary, pFile);
-    std::fputs(bLast ? "--\r\n" : "\r\n", pFile);
+    WriteText(pFile, "\r\n--");
+    WriteText(pFile, boundary);
+    WriteText(pFile, bLast ? "--\r\n" : "\r\n");
 }
 
 std::string WithoutLeadingBlanks(const std::string& text)
@@ -58,48 +53,48 @@ std::string WithoutLeadingBlanks(const std::string& text)
     return nStart == std::string::npos ? std::string() : text.substr(nStart);
 }
 
-// A folder opens like a file on this platform but cannot be read as one.
 FILE* OpenIncludeFile(const char* pszPath)
 {
-    FILE* pFile = std::fopen(pszPath, "rb");
-    if (!pFile) return nullptr;
-    struct stat info;
-    if (::fstat(fileno(pFile), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(pFile);
-        return nullptr;
-    }
-    return pFile;
+    return platform::Calls().fileIsReadable(pszPath) ? platform::Calls().openFile(pszPath, "rb") : nullptr;
 }
 
-void CopyFile(FILE* pIn, FILE* pOut)
+// False when the file could not be read to its end.
+bool CopyFile(FILE* pIn, FILE* pOut)
 {
     char buffer[65536];
-    size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof buffer, pIn)) > 0) std::fwrite(buffer, 1, nRead, pOut);
+    long nRead;
+    while ((nRead = platform::Calls().readFile(pIn, buffer, sizeof buffer)) > 0)
+        WriteBytes(pOut, buffer, static_cast<size_t>(nRead));
+    return nRead == 0;
 }
 
 }  // namespace
 
-int CMailUtil::WriteOutMessage(FILE* pFile)
+void CMailUtil::WriteMessage(FILE* pFile)
 {
     try {
         _WriteOutMessage(pFile);
-    } catch (const CSMTPError& error) {
-        LogAlways("CMailUtil::WriteOutMessage() - SMTP Error : %d.\n", error.nCode);
-        return error.nCode;
-    } catch (const std::bad_alloc&) {
-        LogAlways("CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n");
-        return 11;
+        // A message cut short by a full disk must not be delivered as complete.
+        FlushOutput(pFile);
     } catch (...) {
-        LogAlways("CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n");
-        return -1;
+        const CaughtFailure failure = CurrentFailure();
+        if (failure.bRaised)
+            LogAlways("CMailUtil::WriteOutMessage() - SMTP Error : %d.\n", failure.nResult);
+        else
+            LogAlways("CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n");
+        throw;
     }
-    // A message cut short by a full disk must not be delivered as complete.
-    if (std::fflush(pFile) != 0 || std::ferror(pFile)) {
-        LogAlways("CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n");
-        return -1;
+}
+
+int CMailUtil::WriteOutMessage(FILE* pFile)
+{
+    try {
+        WriteMessage(pFile);
+        return RESULT_OK;
+    } catch (...) {
+        const CaughtFailure failure = CurrentFailure();
+        return failure.bRaised || failure.nResult == RESULT_OUT_OF_MEMORY ? failure.nResult : -1;
     }
-    return 0;
 }
 
 void CMailUtil::_WriteOutMessage(FILE* pFile)
@@ -117,7 +112,7 @@ void CMailUtil::_WriteOutMessage(FILE* pFile)
     if (!m_pFirstPart) {
         // No text and no attachment: still a well-formed, empty message.
         WriteHeaders(pFile);
-        std::fputs("\r\n", pFile);
+        WriteText(pFile, "\r\n");
         return;
     }
     if (m_pFirstPart->m_pNext || m_pFirstPart->m_pFirstRelated) {
@@ -127,7 +122,7 @@ void CMailUtil::_WriteOutMessage(FILE* pFile)
         // empty line before the preamble.
         SetHeader("Content-Type", ("multipart/mixed;\r\n\tboundary=" + boundary + "\r\n\r\n").c_str(), 0);
         WriteHeaders(pFile);
-        std::fputs(kPreamble, pFile);
+        WriteText(pFile, kPreamble);
         for (CMailPart* pPart = m_pFirstPart; pPart; pPart = pPart->m_pNext) {
             WriteDelimiter(boundary, false, pFile);
             WriteMimeContent(pPart, pFile);
@@ -138,7 +133,7 @@ void CMailUtil::_WriteOutMessage(FILE* pFile)
     // One part: its header lines join the message header.
     WriteHeaders(pFile);
     WritePartHeaders(m_pFirstPart, pFile);
-    std::fputs("\r\n", pFile);
+    WriteText(pFile, "\r\n");
     WriteBody(m_pFirstPart, pFile);
 }
 
@@ -147,25 +142,25 @@ void CMailUtil::WriteMimeContent(CMailPart* pPart, FILE* pFile)
     Log("WriteMimeContent: About to include related parts...\n");
     if (!pPart->m_pFirstRelated) {
         WritePartHeaders(pPart, pFile);
-        std::fputs("\r\n", pFile);
+        WriteText(pFile, "\r\n");
         WriteBody(pPart, pFile);
         return;
     }
     Log("WriteMimeContent: Now including related parts...\n");
     std::string boundary = Boundary("RELATED", pPart);
-    std::fputs("Content-Type: multipart/related;\r\n\tboundary=", pFile);
-    WriteString(boundary, pFile);
-    std::fputs("\r\n\r\n", pFile);
+    WriteText(pFile, "Content-Type: multipart/related;\r\n\tboundary=");
+    WriteText(pFile, boundary);
+    WriteText(pFile, "\r\n\r\n");
     Log("WriteMimeContent: PART: %s\n", boundary.c_str());
 
     WriteDelimiter(boundary, false, pFile);
     WritePartHeaders(pPart, pFile);
-    std::fputs("\r\n", pFile);
+    WriteText(pFile, "\r\n");
     WriteBody(pPart, pFile);
     for (CMailPart* pRelated = pPart->m_pFirstRelated; pRelated; pRelated = pRelated->m_pNext) {
         WriteDelimiter(boundary, false, pFile);
         WritePartHeaders(pRelated, pFile);
-        std::fputs("\r\n", pFile);
+        WriteText(pFile, "\r\n");
         WriteBody(pRelated, pFile);
     }
     WriteDelimiter(boundary, true, pFile);
@@ -177,27 +172,27 @@ void CMailUtil::WritePartHeaders(CMailPart* pPart, FILE* pFile)
         const char* pszType = pPart->m_bRichText ? "text/richtext"
                               : pPart->m_bHtml   ? "text/html"
                                                  : "text/plain";
-        std::fprintf(pFile, "Content-Type: %s; charset=%s\r\n", pszType,
-                     WithoutLineBreaks(pPart->m_pszCharset).c_str());
+        WriteFormatted(pFile, "Content-Type: %s; charset=%s\r\n", pszType,
+                       WithoutLineBreaks(pPart->m_pszCharset).c_str());
     } else {
-        std::fputs("Content-Type: ", pFile);
+        WriteText(pFile, "Content-Type: ");
         WriteContentType(pPart->m_pszContentType, pFile);
         if (!pPart->m_szDisposition.empty()) {
-            std::fputs("Content-Disposition: ", pFile);
-            WriteString(pPart->m_szDisposition, pFile);
-            std::fputs("\r\n", pFile);
+            WriteText(pFile, "Content-Disposition: ");
+            WriteText(pFile, pPart->m_szDisposition);
+            WriteText(pFile, "\r\n");
         }
     }
-    if (pPart->m_bRelated) std::fprintf(pFile, "Content-ID: <%s>\r\n", pPart->m_szContentId.c_str());
+    if (pPart->m_bRelated) WriteFormatted(pFile, "Content-ID: <%s>\r\n", pPart->m_szContentId.c_str());
     switch (pPart->m_nEncoding) {
         case ENC_QUOTED_PRINTABLE:
-            std::fputs("Content-Transfer-Encoding: quoted-printable\r\n", pFile);
+            WriteText(pFile, "Content-Transfer-Encoding: quoted-printable\r\n");
             break;
         case ENC_BASE64:
-            std::fputs("Content-Transfer-Encoding: base64\r\n", pFile);
+            WriteText(pFile, "Content-Transfer-Encoding: base64\r\n");
             break;
         case ENC_7BIT:
-            std::fputs("Content-Transfer-Encoding: 7bit\r\n", pFile);
+            WriteText(pFile, "Content-Transfer-Encoding: 7bit\r\n");
             break;
         default:
             break;
@@ -209,49 +204,49 @@ void CMailUtil::WriteContentType(const char* pszContentType, FILE* pFile)
     std::string text = WithoutLineBreaks(pszContentType);
     size_t nSeparator = text.find(';');
     std::string mainType = text.substr(0, nSeparator);
-    WriteString(mainType, pFile);
-    if (mainType.find('/') == std::string::npos) std::fputs("/unknown", pFile);
+    WriteText(pFile, mainType);
+    if (mainType.find('/') == std::string::npos) WriteText(pFile, "/unknown");
     while (nSeparator != std::string::npos) {
         size_t nStart = nSeparator + 1;
         nSeparator = text.find(';', nStart);
         std::string piece =
             text.substr(nStart, nSeparator == std::string::npos ? std::string::npos : nSeparator - nStart);
         size_t nEquals = piece.find('=');
-        std::fputs(";\r\n\t", pFile);
-        WriteString(WithoutLeadingBlanks(piece.substr(0, nEquals)), pFile);
+        WriteText(pFile, ";\r\n\t");
+        WriteText(pFile, WithoutLeadingBlanks(piece.substr(0, nEquals)));
         if (nEquals != std::string::npos) {
-            std::fputc('=', pFile);
+            WriteChar(pFile, '=');
             WriteQuotedValue(WithoutLeadingBlanks(piece.substr(nEquals + 1)).c_str(), pFile);
         }
     }
-    std::fputs("\r\n", pFile);
+    WriteText(pFile, "\r\n");
 }
 
 void CMailUtil::WriteQuotedValue(const char* pszValue, FILE* pFile)
 {
-    std::fputc('"', pFile);
+    WriteChar(pFile, '"');
     if (pszValue[0] == '"') {
         // Already quoted: copy it up to its closing quote, escapes as pairs.
         for (const char* p = pszValue + 1; *p; ++p) {
             if (*p == '\\') {
                 // A lone backslash at the end would escape the closing quote.
                 if (p[1] == '\0') {
-                    std::fputs("\\\\", pFile);
+                    WriteText(pFile, "\\\\");
                     break;
                 }
-                std::fputc(*p++, pFile);
+                WriteChar(pFile, *p++);
             } else if (*p == '"') {
                 break;
             }
-            std::fputc(*p, pFile);
+            WriteChar(pFile, *p);
         }
     } else {
         for (const char* p = pszValue; *p; ++p) {
-            if (*p == '"' || *p == '\\') std::fputc('\\', pFile);
-            std::fputc(*p, pFile);
+            if (*p == '"' || *p == '\\') WriteChar(pFile, '\\');
+            WriteChar(pFile, *p);
         }
     }
-    std::fputc('"', pFile);
+    WriteChar(pFile, '"');
 }
 
 void CMailUtil::WriteBody(CMailPart* pPart, FILE* pFile)
@@ -266,7 +261,7 @@ void CMailUtil::WriteBody(CMailPart* pPart, FILE* pFile)
                 EncodeBase64(text.data(), text.size(), pFile);
                 break;
             default:
-                WriteString(text, pFile);
+                WriteText(pFile, text);
                 break;
         }
         return;
@@ -276,22 +271,23 @@ void CMailUtil::WriteBody(CMailPart* pPart, FILE* pFile)
     FileHandle file(OpenIncludeFile(pszPath));
     if (!file) {
         Log("Unable to open include file '%s'. Aborting.\n", pszPath);
-        Fail(12);
+        Fail(RESULT_TEMP_FILE);
     }
+    bool bWhole;
     switch (pPart->m_nEncoding) {
         case ENC_QUOTED_PRINTABLE:
-            EncodeQuotedPrintable(file.get(), pFile);
+            bWhole = EncodeQuotedPrintable(file.get(), pFile);
             break;
         case ENC_BASE64:
-            EncodeBase64(file.get(), pFile);
+            bWhole = EncodeBase64(file.get(), pFile);
             break;
         default:
-            CopyFile(file.get(), pFile);
+            bWhole = CopyFile(file.get(), pFile);
             break;
     }
     // A read error midway would otherwise send a truncated file as if whole.
-    if (std::ferror(file.get())) {
+    if (!bWhole) {
         Log("Unable to read include file '%s'. Aborting.\n", pszPath);
-        Fail(12);
+        Fail(RESULT_TEMP_FILE);
     }
 }

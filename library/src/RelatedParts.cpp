@@ -12,6 +12,7 @@
 #include "MailUtil.h"
 #include "SMTPError.h"
 #include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 #include "quillnet/wrenpost.h"
 
 namespace {
@@ -186,7 +187,7 @@ public:
             Log("GetRelatedParts: Target not local!\n");
             return nullptr;
         }
-        if (!platform::FileIsReadable(value.c_str())) {
+        if (!platform::Calls().fileIsReadable(value.c_str())) {
             Log("GetRelatedParts: File \"%s\" does not exist!\n", value.c_str());
             return nullptr;
         }
@@ -262,9 +263,9 @@ void CMailPart::GetRelatedParts()
         scan.Finish();
     } catch (const std::bad_alloc&) {
         // The part keeps its old text; the related parts made so far stay in
-        // its list and go with the session.
-        if (m_pSession) m_pSession->Fail(RESULT_OUT_OF_MEMORY);
-        throw CSMTPError{RESULT_OUT_OF_MEMORY};
+        // its list and go with the session, which reports the failure.
+        if (m_pSession) m_pSession->m_nError = RESULT_OUT_OF_MEMORY;
+        throw;
     }
     m_pszData = std::move(out);
 }

@@ -7,10 +7,14 @@
 #include "Diagnostics.h"
 #include "Globals.h"
 #include "SMTPEmail.h"
+#include "SMTPError.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
 constexpr size_t kErrorReplyBufferSize = 500;
+constexpr unsigned char kFirstErrorByte = '4';
+constexpr unsigned char kLastErrorByte = 0x7F;
 
 // An SMTP reply of several lines marks every line but the last with a "-"
 // after its code ("250-first\r\n250 last\r\n"). Waiting for the last line
@@ -30,19 +34,19 @@ bool EndsWithContinuationLine(const char* pszReply, size_t nLength)
 void CSMTPEmail::Ack()
 {
     if (!g_pszReply) {
-        g_pszReply = static_cast<char*>(platform::AllocateMemory(kReplyBufferSize));
+        g_pszReply = static_cast<char*>(platform::Calls().allocate(kReplyBufferSize));
         if (!g_pszReply) {
             Log("CSMTPEmail::Ack: Out of Memory!\n");
-            Fail(11);
+            Fail(RESULT_OUT_OF_MEMORY);
         }
     }
 
     size_t nHeld = 0;
     const size_t nCapacity = kReplyBufferSize - 1;
     for (;;) {
-        if (nHeld == nCapacity) Fail(8);
+        if (nHeld == nCapacity) Fail(RESULT_RECEIVE_FAILED);
         long nReceived = m_transport->Receive(g_pszReply + nHeld, nCapacity - nHeld, m_timeouts.nReceive);
-        if (nReceived <= 0) FailTransport(8);
+        if (nReceived <= 0) FailTransport(RESULT_RECEIVE_FAILED);
         const char* pszPiece = g_pszReply + nHeld;
         nHeld += static_cast<size_t>(nReceived);
         g_pszReply[nHeld] = '\0';
@@ -53,11 +57,13 @@ void CSMTPEmail::Ack()
         Log("Incomplete server message. Awaiting CRLF\n");
     }
 
+    // The first digit "4" or higher marks an error; so does any byte above
+    // the digits, as a reply that is no reply at all.
     unsigned char nFirst = static_cast<unsigned char>(g_pszReply[0]);
-    if (nFirst >= 0x34 && nFirst <= 0x7F) {
+    if (nFirst >= kFirstErrorByte && nFirst <= kLastErrorByte) {
         Log("CSMTPEmail::Ack: Server Error!\n");
         ReportServerText(std::string(g_pszReply, nHeld));
-        Fail(9);
+        Fail(RESULT_SERVER_ERROR);
     }
 }
 
@@ -72,7 +78,7 @@ void CSMTPEmail::Post(const char* pData, size_t nLength)
         long nSent = m_transport->Send(pData, nLength, m_timeouts.nSend);
         if (nSent < 1) {
             Log("Post: Failed to Send!\n");
-            FailTransport(7);
+            FailTransport(RESULT_SEND_FAILED);
         }
         pData += nSent;
         nLength -= static_cast<size_t>(nSent);

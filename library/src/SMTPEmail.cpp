@@ -4,7 +4,6 @@
 #include "SMTPEmail.h"
 
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "Diagnostics.h"
@@ -15,7 +14,7 @@
 #include "ServerAddress.h"
 #include "SocketTransport.h"
 #include "TempFileGuard.h"
-#include "platform/TempFile.h"
+#include "platform/SystemCalls.h"
 #include "platform/Tls.h"
 
 namespace {
@@ -42,11 +41,9 @@ int CSMTPEmail::Send()
 {
     try {
         _SendIt();
-        return 0;
-    } catch (const CSMTPError&) {
-        return m_nError;
-    } catch (const std::bad_alloc&) {
-        m_nError = 11;
+        return RESULT_OK;
+    } catch (...) {
+        m_nError = CurrentFailure().nResult;
         return m_nError;
     }
 }
@@ -84,7 +81,7 @@ void CSMTPEmail::_SendIt()
 void CSMTPEmail::StartSocketLayer()
 {
     if (!g_bWinsockStarted) {
-        if (!platform::StartSocketLayer()) Fail(3);
+        if (!platform::Calls().startSocketLayer()) Fail(RESULT_WINSOCK_START);
         g_bWinsockStarted = 1;
     }
 }
@@ -95,26 +92,26 @@ void CSMTPEmail::ConnectToServer()
         LogAlways(
             "'%s' is no server URL for %s (smtp+starttls://, smtps://, nntp+starttls:// or nntps://).\n",
             m_server.host.c_str(), m_bNewsMode ? "news" : "mail");
-        Fail(6);
+        Fail(RESULT_CONNECT_FAILED);
     }
     if (m_server.mode != ServerMode::kPlain && !platform::TlsIsBuiltIn()) {
         LogAlways("TLS: TLS is not built into this library; '%s' cannot be reached.\n",
                   m_server.host.c_str());
         ReportServerText("TLS: TLS is not built into this library");
-        Fail(6);
+        Fail(RESULT_CONNECT_FAILED);
     }
 
     int nError = 0;
-    switch (platform::ConnectToHost(m_server.host.c_str(), static_cast<uint16_t>(m_server.port),
-                                    m_timeouts.nConnect, m_socket, nError)) {
+    switch (platform::Calls().connectToHost(m_server.host.c_str(), static_cast<uint16_t>(m_server.port),
+                                            m_timeouts.nConnect, m_socket, nError)) {
         case platform::ConnectStatus::kConnected:
             break;
         case platform::ConnectStatus::kNoSocket:
-            Fail(5);
+            Fail(RESULT_NO_SOCKET);
         case platform::ConnectStatus::kFailed:
             Log("Failed to connect to server '%s' port %d. Winsock error: %d\n", m_server.host.c_str(),
                 m_server.port, nError);
-            Fail(6);
+            Fail(RESULT_CONNECT_FAILED);
     }
     m_transport = std::make_unique<SocketTransport>(m_socket);
     if (m_server.mode == ServerMode::kImplicitTls) StartTlsHandshake();
@@ -123,11 +120,11 @@ void CSMTPEmail::ConnectToServer()
 void CSMTPEmail::FetchLocalHostName()
 {
     if (g_szLocalHost[0]) return;
-    if (!platform::LocalHostName(g_szLocalHost, sizeof g_szLocalHost)) {
+    if (!platform::Calls().localHostName(g_szLocalHost, sizeof g_szLocalHost)) {
         g_szLocalHost[0] = '\0';
         Log("CSMTPEmail::_SendIt() - gethostname() failed. Winsock error code is %d\n",
             platform::LastSocketError());
-        Fail(10);
+        Fail(RESULT_NO_LOCAL_HOST);
     }
 }
 
@@ -200,21 +197,23 @@ long CSMTPEmail::ComposeMessage(TempFileGuard& temp)
     temp.pFile = MakeTempFileName(temp.szPath);
     if (!temp.pFile) {
         Log("Unable to open tmp file '%s'. Aborting.\n", temp.szPath);
-        Fail(12);
+        Fail(RESULT_TEMP_FILE);
     }
 
     // A message that could not be written whole must not reach the server:
     // dropping the connection before the end of the data makes it discard
     // what it has.
-    int nWritten = WriteOutMessage(temp.pFile);
-    if (nWritten == 0 && (std::fflush(temp.pFile) != 0 || std::ferror(temp.pFile))) {
-        Log("Unable to write tmp file '%s'. Aborting.\n", temp.szPath);
-        nWritten = 12;
-    }
-    long nSize = nWritten == 0 ? std::ftell(temp.pFile) : -1;
-    if (nWritten != 0 || nSize < 0) {
+    long nSize = -1;
+    try {
+        WriteMessage(temp.pFile);
+        nSize = std::ftell(temp.pFile);
+    } catch (...) {
         DropConnection();
-        Fail(nWritten == 11 ? 11 : 12);
+        throw;
+    }
+    if (nSize < 0) {
+        DropConnection();
+        Fail(RESULT_TEMP_FILE);
     }
     return nSize;
 }
@@ -228,10 +227,10 @@ void CSMTPEmail::TransferMessage(FILE* pFile, long nSize)
             break;
         case CMessageTransfer::kCancelled:
             DropConnection();
-            Fail(14);
+            Fail(RESULT_CANCELLED);
         case CMessageTransfer::kReadFailed:
             DropConnection();
-            Fail(12);
+            Fail(RESULT_TEMP_FILE);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Transport.h"
-#include "platform/Sockets.h"
+#include "platform/SystemCalls.h"
 
 // The plain connection: bytes go to the socket as they are. The socket stays
 // the session's; this class does not close it.
@@ -11,11 +11,11 @@ public:
 
     long Send(const char* pData, size_t nLength, int nTimeoutSeconds) override
     {
-        return platform::SendSome(m_socket, pData, nLength, nTimeoutSeconds);
+        return platform::Calls().sendSome(m_socket, pData, nLength, nTimeoutSeconds);
     }
     long Receive(char* pBuffer, size_t nCapacity, int nTimeoutSeconds) override
     {
-        return platform::ReceiveSome(m_socket, pBuffer, nCapacity, nTimeoutSeconds);
+        return platform::Calls().receiveSome(m_socket, pBuffer, nCapacity, nTimeoutSeconds);
     }
 
 private:

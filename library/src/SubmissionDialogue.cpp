@@ -17,6 +17,7 @@
 #include "SaslMessages.h"
 #include "TempFileGuard.h"
 #include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 #include "platform/Tls.h"
 #include "quillnet/wrenpost.h"
 
@@ -35,9 +36,9 @@ bool FileHasEightBitBytes(FILE* pFile)
 {
     std::rewind(pFile);
     char buffer[64 * 1024];
-    size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
-        for (size_t i = 0; i < nRead; ++i) {
+    long nRead;
+    while ((nRead = platform::Calls().readFile(pFile, buffer, sizeof buffer)) > 0) {
+        for (long i = 0; i < nRead; ++i) {
             if (static_cast<unsigned char>(buffer[i]) >= 0x80) return true;
         }
     }

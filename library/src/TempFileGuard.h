@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/TempFile.h"
+#include "Diagnostics.h"
+#include "platform/SystemCalls.h"
 
 // The temporary message file: closed and deleted on every way out.
 class TempFileGuard {
@@ -12,8 +13,10 @@ public:
     TempFileGuard& operator=(const TempFileGuard&) = delete;
     ~TempFileGuard()
     {
-        if (pFile) std::fclose(pFile);
-        if (pFile) platform::DeleteTempFile(szPath);
+        if (!pFile) return;
+        std::fclose(pFile);
+        // The file holds the whole message: say so when it stays behind.
+        if (!platform::Calls().deleteTempFile(szPath)) Log("Unable to delete tmp file '%s'.\n", szPath);
     }
     FILE* pFile = nullptr;
     char szPath[128] = "";

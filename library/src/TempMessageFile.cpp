@@ -8,7 +8,7 @@
 
 #include "SMTPEmail.h"
 #include "platform/Platform.h"
-#include "platform/TempFile.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ bool CreateInFolder(const char* pszFolder, char* pszPath, FILE** ppFile)
         int nWritten = std::snprintf(pszPath, kPathSize, "%s%s~mail%d", pszFolder, pszSeparator, nNumber);
         if (nWritten < 0 || static_cast<size_t>(nWritten) >= kPathSize) return false;
         bool bNameTaken = false;
-        *ppFile = platform::CreateExclusiveFile(pszPath, &bNameTaken);
+        *ppFile = platform::Calls().createExclusiveFile(pszPath, &bNameTaken);
         if (*ppFile) return true;
         if (!bNameTaken) return false;
     }
@@ -46,7 +46,7 @@ FILE* CSMTPEmail::MakeTempFileName(char* pszPath)
     pszPath[0] = '\0';
     FILE* pFile = nullptr;
     for (const char* pszVariable : kVariables) {
-        const char* pszFolder = std::getenv(pszVariable);
+        const char* pszFolder = platform::Calls().environmentValue(pszVariable);
         if (pszFolder && *pszFolder && CreateInFolder(pszFolder, pszPath, &pFile)) return pFile;
     }
     static const char kCurrentFolder[] = {'.', platform::kPathSeparator, '\0'};

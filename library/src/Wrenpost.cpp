@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 
 #include "Diagnostics.h"
@@ -179,8 +178,8 @@ int32_t RunJob(const WRENPOSTDATA& job)
         session.SetPriority(job.PRIORITY);
         AddMessageText(session, job);
         if (job.ATTACHMENTS) AddAttachments(session, job.ATTACHMENTS);
-    } catch (const CSMTPError& error) {
-        return error.nCode;
+    } catch (...) {
+        return CurrentFailure().nResult;
     }
 
     int32_t result = session.Send();
@@ -202,11 +201,8 @@ extern "C" QUILLNET_API int32_t _Wrenpost(WRENPOSTDATA* job)
     if (!job) return RESULT_NO_RECIPIENTS;
     try {
         return RunJob(*job);
-    } catch (const std::bad_alloc&) {
-        return RESULT_OUT_OF_MEMORY;
     } catch (...) {
-        // Nothing unexpected may cross into the host; whatever it was, the
-        // message was not composed.
-        return RESULT_TEMP_FILE;
+        // Nothing may cross into the host but a result code.
+        return CurrentFailure().nResult;
     }
 }

@@ -17,6 +17,7 @@
 #include "MailUtil.h"
 #include "SMTPError.h"
 #include "support/ComposerSupport.h"
+#include "support/FaultyCalls.h"
 
 using composer_test::Compose;
 using composer_test::ComposerFixture;
@@ -273,14 +274,18 @@ TEST_F(ComposerWriter, UnreadableAttachmentStopsTheMessageWithResultTwelve)
 
 TEST_F(ComposerWriter, WriteErrorIsAFailure)
 {
-    FILE* pFull = std::fopen("/dev/full", "w+b");
-    if (!pFull) GTEST_SKIP() << "no /dev/full";
     ASSERT_TRUE(OpenDebugFile(m_logPath.c_str()));  // not verbose: the line is written anyway
-    CMailUtil session;
-    session.AddPart(std::string(100000, 'a').c_str(), 0);
-    EXPECT_EQ(session.WriteOutMessage(pFull), -1);
-    std::fclose(pFull);
-    EXPECT_EQ(LogText(), "CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n");
+    for (faults::Call fault : {faults::Call::kWriteFile, faults::Call::kFlushFile}) {
+        FILE* pOut = std::tmpfile();
+        faults::FaultyCalls calls;
+        calls.Fail(fault, 1);
+        CMailUtil session;
+        session.AddPart(std::string(100000, 'a').c_str(), 0);
+        EXPECT_EQ(session.WriteOutMessage(pOut), -1) << faults::NameOf(fault);
+        std::fclose(pOut);
+    }
+    const std::string line = "CMailUtil::WriteOutMessage() - Fatal error - processing aborted.\n";
+    EXPECT_EQ(LogText(), line + line);
 }
 
 TEST_F(ComposerWriter, PartsWithoutContentAreWrittenEmpty)

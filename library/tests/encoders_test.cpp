@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "MessageOutput.h"
 #include "support/CaptureOutput.h"
+#include "support/FaultyCalls.h"
 
 using composer_test::Capture;
 
@@ -170,19 +172,21 @@ TEST(TransferEncoderFileTest, FileSourcesMatchTextAndReportFailures)
                   }));
         EXPECT_TRUE(bOk);
 
-#ifndef _WIN32  // no full device there, and its C runtime reads a write-only stream as empty
-        FILE* pFull = std::fopen("/dev/full", "wb");
-        ASSERT_NE(pFull, nullptr);
-        std::rewind(pIn);
-        EXPECT_FALSE(encode(pIn, pFull));
-        EXPECT_NE(std::ferror(pFull), 0);  // kept for the caller
-        std::fclose(pFull);
-
-        FILE* pWriteOnly = std::fopen("/dev/null", "wb");
-        ASSERT_NE(pWriteOnly, nullptr);
-        EXPECT_EQ(Capture([&](FILE* pOut) { EXPECT_FALSE(encode(pWriteOnly, pOut)); }), "");
-        std::fclose(pWriteOnly);
-#endif
+        // A failed write stops the encoder at once; a failed read ends the
+        // source there and is reported.
+        for (faults::Call fault : {faults::Call::kWriteFile, faults::Call::kReadFile}) {
+            FILE* pOut = std::tmpfile();
+            faults::FaultyCalls calls;
+            calls.Fail(fault, 1);
+            std::rewind(pIn);
+            if (fault == faults::Call::kWriteFile) {
+                EXPECT_THROW(encode(pIn, pOut), WriteFailed);
+            } else {
+                EXPECT_FALSE(encode(pIn, pOut));
+                EXPECT_EQ(std::ftell(pOut), 0L);  // an empty source encodes to nothing
+            }
+            std::fclose(pOut);
+        }
         std::fclose(pIn);
     }
 }

@@ -12,6 +12,7 @@
 
 #include "MessageTransfer.h"
 #include "TransferFilter.h"
+#include "support/FaultyCalls.h"
 
 namespace {
 
@@ -188,24 +189,17 @@ TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltere
 
 TEST(MessageTransfer, UnreadableFileIsReportedNotSent)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "the Windows C runtime reads a write-only stream as empty instead of failing";
-#endif
-    // Reading from a stream opened only for writing fails.
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("quillnet-transfer-" + std::to_string(std::random_device()()) + ".tmp"))
-                                 .string();
-    FILE* pWriteOnly = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(pWriteOnly, nullptr);
-    std::fputs("some text\r\n", pWriteOnly);
-    std::fflush(pWriteOnly);
+    FILE* pFile = std::tmpfile();
+    ASSERT_NE(pFile, nullptr);
+    std::fputs("some text\r\n", pFile);
+    faults::FaultyCalls calls;
+    calls.Fail(faults::Call::kReadFile, 1);
     TransferRecord record;
     CMessageTransfer transfer(
         [&record](const char* pData, size_t nLength) { record.writes.emplace_back(pData, nLength); }, {});
-    EXPECT_EQ(transfer.Run(pWriteOnly, 11), CMessageTransfer::kReadFailed);
+    EXPECT_EQ(transfer.Run(pFile, 11), CMessageTransfer::kReadFailed);
     EXPECT_TRUE(record.writes.empty());
-    std::fclose(pWriteOnly);
-    std::remove(path.c_str());
+    std::fclose(pFile);
 }
 
 }  // namespace

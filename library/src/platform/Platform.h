@@ -15,7 +15,8 @@ uint32_t ProcessId();
 time_t CurrentTime();
 uint32_t TickCount();  // milliseconds from a monotonic clock, cut to 32 bits
 
-// Fixes the three values above (tests); pass nullptr to use the real clock.
+// Fixes the three values above in the table of system calls (tests); pass
+// nullptr to use the real clock again.
 struct FixedClock {
     uint32_t processId;
     time_t time;
@@ -32,7 +33,7 @@ void ShowErrorBox(const char* pszText, const char* pszCaption);
 // Converts `nLength` bytes in place from the OEM code page (437) to ANSI (1252).
 void OemToAnsi(char* pText, size_t nLength);
 
-// True when the file exists and may be read.
+// True when the path names a file that exists, is no folder and may be read.
 bool FileIsReadable(const char* pszPath);
 
 // The folder separator written between a folder and a file name.

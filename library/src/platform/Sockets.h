@@ -4,8 +4,9 @@
 #include <cstdint>
 
 // The socket layer as the mail dialogue needs it. One implementation per
-// platform (posix/Sockets.cpp; Winsock on Windows). Every wait is bounded: a silent peer makes a call fail
-// after the time-out given, never hang.
+// platform (posix/Sockets.cpp; Winsock on Windows). Every wait is bounded: a
+// silent peer makes a call fail after the time-out given, never hang. The
+// library reaches the calls that can fail through SystemCalls.h.
 namespace platform {
 
 #ifdef _WIN32
@@ -64,18 +65,5 @@ uint32_t LookUpHostAddress(const char* name);
 
 // This machine's host name into `buffer`; false on failure.
 bool LocalHostName(char* buffer, size_t size);
-
-// A block of memory from the C heap, or null (so tests can make it fail).
-void* AllocateMemory(size_t size);
-
-// Faults that tests switch on to provoke each result code of the dialogue.
-// Checked by the functions above; all off in normal use.
-struct SocketFaultsForTesting {
-    bool failStartup = false;     // StartSocketLayer fails
-    bool failSocket = false;      // OpenStreamSocket fails
-    bool failHostName = false;    // LocalHostName fails
-    bool failAllocation = false;  // AllocateMemory fails
-};
-inline SocketFaultsForTesting g_socketFaultsForTesting;
 
 }  // namespace platform

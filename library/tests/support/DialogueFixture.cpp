@@ -53,7 +53,6 @@ void DialogueTest::SetUp()
 {
     ResetLibraryStateForTesting();
     std::strcpy(g_szLocalHost, "client.test");
-    platform::g_socketFaultsForTesting = {};
     static const platform::FixedClock clock{4242, 1796560000, 123456};
     platform::SetFixedClockForTesting(&clock);
     m_tempFolder = MakeFolder("quillnet-dialogue-tmp-XXXXXX");
@@ -71,7 +70,6 @@ void DialogueTest::TearDown()
 {
     ResetDiagnosticStreamForTesting();
     ResetLibraryStateForTesting();
-    platform::g_socketFaultsForTesting = {};
     platform::SetFixedClockForTesting(nullptr);
     ::unsetenv("MAIL_TEMP");
     ::unsetenv("QUILLNET_TIMEOUT");

@@ -1,4 +1,4 @@
-// Process id, wall clock and tick count, with a fixed setting for tests.
+// Process id, wall clock and tick count.
 #include <time.h>
 #include <unistd.h>
 
@@ -6,34 +6,18 @@
 
 namespace platform {
 
-namespace {
-const FixedClock* g_pFixedClock = nullptr;
-FixedClock g_fixedClock;
-}  // namespace
-
-void SetFixedClockForTesting(const FixedClock* pClock)
-{
-    if (pClock) {
-        g_fixedClock = *pClock;
-        g_pFixedClock = &g_fixedClock;
-    } else {
-        g_pFixedClock = nullptr;
-    }
-}
-
 uint32_t ProcessId()
 {
-    return g_pFixedClock ? g_pFixedClock->processId : static_cast<uint32_t>(::getpid());
+    return static_cast<uint32_t>(::getpid());
 }
 
 time_t CurrentTime()
 {
-    return g_pFixedClock ? g_pFixedClock->time : ::time(nullptr);
+    return ::time(nullptr);
 }
 
 uint32_t TickCount()
 {
-    if (g_pFixedClock) return g_pFixedClock->tickCount;
     struct timespec now;
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t nMilliseconds =

@@ -86,7 +86,8 @@ bool ApplyTimeout(SocketHandle socket, int option, int seconds, int& applied)
 int ConnectAddress(SocketHandle socket, const sockaddr* pPeer, socklen_t nPeerLength, int timeoutSeconds)
 {
     // Connect without blocking so the wait can be bounded, then go back to
-    // blocking mode: every later wait is bounded by poll() anyway.
+    // blocking mode: each later send and receive is bounded by the
+    // SO_SNDTIMEO / SO_RCVTIMEO limit that ApplyTimeout sets before it.
     int flags = ::fcntl(socket, F_GETFL);
     if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return Remember(errno);
     int result = ::connect(socket, pPeer, nPeerLength);
@@ -111,17 +112,13 @@ int ConnectAddress(SocketHandle socket, const sockaddr* pPeer, socklen_t nPeerLe
 
 bool StartSocketLayer()
 {
-    return !g_socketFaultsForTesting.failStartup;
+    return true;
 }
 
 void StopSocketLayer() {}
 
 SocketHandle OpenStreamSocket()
 {
-    if (g_socketFaultsForTesting.failSocket) {
-        Remember(EMFILE);
-        return kInvalidSocket;
-    }
     SocketHandle socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0) Remember(errno);
     g_applied = {};
@@ -146,10 +143,6 @@ ConnectStatus ConnectToHost(const char* host, uint16_t port, int timeoutSeconds,
                             int& error)
 {
     socket = kInvalidSocket;
-    if (g_socketFaultsForTesting.failSocket) {
-        Remember(EMFILE);
-        return ConnectStatus::kNoSocket;
-    }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -243,22 +236,12 @@ uint32_t LookUpHostAddress(const char* name)
 
 bool LocalHostName(char* buffer, size_t size)
 {
-    if (g_socketFaultsForTesting.failHostName) {
-        Remember(EFAULT);
-        return false;
-    }
     if (::gethostname(buffer, size) != 0) {
         Remember(errno);
         return false;
     }
     buffer[size - 1] = '\0';
     return true;
-}
-
-void* AllocateMemory(size_t size)
-{
-    if (g_socketFaultsForTesting.failAllocation) return nullptr;
-    return std::malloc(size);
 }
 
 }  // namespace platform

@@ -75,7 +75,6 @@ bool WaitFor(SocketHandle socket, Readiness readiness, int timeoutSeconds)
 
 bool StartSocketLayer()
 {
-    if (g_socketFaultsForTesting.failStartup) return false;
     WSADATA data;
     return WSAStartup(0x0101, &data) == 0;
 }
@@ -87,10 +86,6 @@ void StopSocketLayer()
 
 SocketHandle OpenStreamSocket()
 {
-    if (g_socketFaultsForTesting.failSocket) {
-        Remember(WSAEMFILE);
-        return kInvalidSocket;
-    }
     SOCKET socket = ::socket(AF_INET, SOCK_STREAM, 0);
     if (socket == INVALID_SOCKET) {
         Remember(WSAGetLastError());
@@ -191,22 +186,12 @@ uint32_t LookUpHostAddress(const char* name)
 
 bool LocalHostName(char* buffer, size_t size)
 {
-    if (g_socketFaultsForTesting.failHostName) {
-        Remember(WSAEFAULT);
-        return false;
-    }
     if (gethostname(buffer, static_cast<int>(size)) == SOCKET_ERROR) {
         Remember(WSAGetLastError());
         return false;
     }
     buffer[size - 1] = '\0';
     return true;
-}
-
-void* AllocateMemory(size_t size)
-{
-    if (g_socketFaultsForTesting.failAllocation) return nullptr;
-    return std::malloc(size);
 }
 
 }  // namespace platform

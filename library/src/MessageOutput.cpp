@@ -1,0 +1,56 @@
+#include "MessageOutput.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <vector>
+
+#include "platform/SystemCalls.h"
+
+void WriteBytes(FILE* pFile, const void* pData, size_t nLength)
+{
+    if (nLength > 0 && !platform::Calls().writeFile(pFile, pData, nLength)) throw WriteFailed{};
+}
+
+void WriteText(FILE* pFile, const char* pszText)
+{
+    WriteBytes(pFile, pszText, std::strlen(pszText));
+}
+
+void WriteText(FILE* pFile, const std::string& text)
+{
+    WriteBytes(pFile, text.data(), text.size());
+}
+
+void WriteChar(FILE* pFile, char c)
+{
+    WriteBytes(pFile, &c, 1);
+}
+
+void WriteFormatted(FILE* pFile, const char* pszFormat, ...)
+{
+    char szShort[256];
+    va_list args;
+    va_start(args, pszFormat);
+    va_list again;
+    va_copy(again, args);
+    int nLength = std::vsnprintf(szShort, sizeof szShort, pszFormat, args);
+    va_end(args);
+    if (nLength < 0) {
+        va_end(again);
+        throw WriteFailed{};
+    }
+    if (static_cast<size_t>(nLength) < sizeof szShort) {
+        va_end(again);
+        WriteBytes(pFile, szShort, static_cast<size_t>(nLength));
+        return;
+    }
+    std::vector<char> text(static_cast<size_t>(nLength) + 1);
+    std::vsnprintf(text.data(), text.size(), pszFormat, again);
+    va_end(again);
+    WriteBytes(pFile, text.data(), static_cast<size_t>(nLength));
+}
+
+void FlushOutput(FILE* pFile)
+{
+    if (!platform::Calls().flushFile(pFile)) throw WriteFailed{};
+}
