@@ -11,9 +11,10 @@ packages=(
   python3 python3-aiosmtpd
   qt6-base-dev libqt6sql6-sqlite
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-  xvfb time curl
+  xvfb time curl stress-ng
   dpkg-dev lintian
   libssl-dev openssl
+  clang libclang-rt-14-dev
 )
 
 missing=()
