@@ -35,14 +35,14 @@ mkdir -p "$scratch/inbox" "$scratch/tmp"
 # Each server prints its port on its first line; a fifo gives each an input
 # that stays open until this script closes it.
 mkfifo "$scratch/server.in" "$scratch/proxy.in"
-python3 library/tests/peers/capture_server.py "$scratch/inbox" <"$scratch/server.in" >"$scratch/server.out" &
+/usr/bin/python3 library/tests/peers/capture_server.py "$scratch/inbox" <"$scratch/server.in" >"$scratch/server.out" &
 server_pid=$!
 exec 7>"$scratch/server.in"
 for _ in $(seq 100); do grep -q '^PORT ' "$scratch/server.out" 2>/dev/null && break; sleep 0.1; done
 server_port=$(sed -n 's/^PORT \([0-9]*\).*/\1/p' "$scratch/server.out")
 [ -n "$server_port" ] || { echo "soak: the capture server did not start" >&2; exit 1; }
 
-python3 bench/fault_proxy.py "$server_port" <"$scratch/proxy.in" >"$scratch/proxy.out" &
+/usr/bin/python3 bench/fault_proxy.py "$server_port" <"$scratch/proxy.in" >"$scratch/proxy.out" &
 proxy_pid=$!
 exec 8>"$scratch/proxy.in"
 for _ in $(seq 100); do grep -q '^PORT ' "$scratch/proxy.out" 2>/dev/null && break; sleep 0.1; done
