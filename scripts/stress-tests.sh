@@ -42,17 +42,20 @@ count=$(ctest --test-dir build -N -R "$selection" | sed -n 's/^Total Tests: //p'
 [ "${count:-0}" -gt 0 ] || { echo "stress: no tests match $selection" >&2; exit 1; }
 echo "stress: $count tests, $runs runs, load on $jobs cores"
 
+# A failed run's whole output is kept for reading afterwards.
+kept=build/stress-failures
+rm -rf "$kept"
+mkdir -p "$kept"
 failures=0
 for ((run = 1; run <= runs; run++)); do
-  log=$(mktemp)
+  log=$kept/run-$run.log
   if ctest --test-dir build -R "$selection" -j "$jobs" --output-on-failure >"$log" 2>&1; then
-    :
+    rm -f "$log"
   else
     failures=$((failures + 1))
-    echo "-- run $run failed:"
+    echo "-- run $run failed (whole output in $log):"
     grep -E '\*\*\*Failed|\*\*\*Timeout|FAIL!|Failure' "$log" | head -20 || true
   fi
-  rm -f "$log"
   if ((run % 10 == 0)); then echo "-- $run runs done, $failures failed"; fi
 done
 
