@@ -103,9 +103,17 @@ class Connection:
 async def main():
     upstream_port = int(sys.argv[1])
     state = {"fault": "none"}
+    # The streams drop their handler's task when the client's side is lost;
+    # holding it here lets it finish and close the upstream side too.
+    running = set()
 
     async def on_mail(reader, writer):
-        await Connection(state["fault"], reader, writer, upstream_port).run()
+        task = asyncio.current_task()
+        running.add(task)
+        try:
+            await Connection(state["fault"], reader, writer, upstream_port).run()
+        finally:
+            running.discard(task)
 
     async def on_control(reader, writer):
         while True:
