@@ -16,12 +16,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Globals.h"
 #include "SMTPEmail.h"
 #include "SMTPError.h"
+#include "SocketTransport.h"
 #include "support/Check.h"
 #include "support/LibraryState.h"
 
@@ -114,9 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         CSMTPEmail session;
         session.m_pszErrorReply = errorText;
+        session.UseTransport(std::make_unique<SocketTransport>(ends[1]));
         for (;;) {
             try {
-                session.Ack(ends[1]);
+                session.Ack();
             } catch (const CSMTPError& error) {
                 FUZZ_CHECK(error.nCode == session.m_nError, "the raised code is the session's");
                 seen.failure = error.nCode;

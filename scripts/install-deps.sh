@@ -12,10 +12,11 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   postgresql
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
-  xvfb time curl qemu-user
+  xvfb time curl qemu-user stress-ng
   dpkg-dev lintian
   libssl-dev openssl
   postfix sasl2-bin libsasl2-modules
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds quillnet and runs every test stage: the normal build, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit job block
-# layout, the Windows DLLs cross-built and run under Wine, and the Debian
-# packages. Every stage runs even when an earlier one failed; the summary at
+# layout, the Windows DLLs cross-built and run under Wine, the Debian
+# packages, and each fuzz target for a few seconds. Every stage runs even when an earlier one failed; the summary at
 # the end names each stage's outcome and the exit status is non-zero when
 # any failed.
 set -uo pipefail
@@ -64,6 +64,9 @@ stage "sanitizer build and test" sanitizer_build
 stage "32-bit job block" job_block_32bit
 stage "windows: cross-built DLLs under wine" bash scripts/run-windows-tests.sh
 stage "debian packages" bash scripts/package-test.sh
+# A short run keeps the fuzz targets building and running; bench/fuzz.sh
+# with a number of executions is the long run.
+stage "fuzz smoke" bash bench/fuzz.sh --seconds 3
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"

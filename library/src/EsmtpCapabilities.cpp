@@ -26,6 +26,13 @@ std::vector<std::string> Words(const std::string& text)
     return words;
 }
 
+// A server's word compared with a name as a whole: a zero byte in the word
+// does not end it, so "SIZE\0junk" is not SIZE.
+bool SameWord(const std::string& word, const char* pszName)
+{
+    return word.find('\0') == std::string::npos && EqualsIgnoringCase(word.c_str(), pszName);
+}
+
 }  // namespace
 
 void EsmtpCapabilities::Learn(const std::string& ehloReply)
@@ -50,7 +57,7 @@ bool EsmtpCapabilities::Has(const char* pszKeyword) const
 {
     for (const std::string& line : m_lines) {
         std::string keyword = line.substr(0, line.find(' '));
-        if (EqualsIgnoringCase(keyword.c_str(), pszKeyword)) return true;
+        if (SameWord(keyword, pszKeyword)) return true;
     }
     return false;
 }
@@ -60,7 +67,7 @@ std::string EsmtpCapabilities::Parameters(const char* pszKeyword) const
     for (const std::string& line : m_lines) {
         size_t nSpace = line.find(' ');
         std::string keyword = line.substr(0, nSpace);
-        if (EqualsIgnoringCase(keyword.c_str(), pszKeyword))
+        if (SameWord(keyword, pszKeyword))
             return nSpace == std::string::npos ? "" : line.substr(nSpace + 1);
     }
     return "";
@@ -71,7 +78,7 @@ bool EsmtpCapabilities::OffersAuth(const char* pszMechanism) const
     for (const std::string& line : m_lines) {
         if (line.compare(0, 5, "AUTH ") != 0 && line.compare(0, 5, "AUTH=") != 0) continue;
         for (const std::string& word : Words(line.substr(5))) {
-            if (EqualsIgnoringCase(word.c_str(), pszMechanism)) return true;
+            if (SameWord(word, pszMechanism)) return true;
         }
     }
     return false;

@@ -41,6 +41,18 @@ const char* AfterLastBackslash(const char* pszPath)
     return pszSlash ? pszSlash + 1 : pszPath;
 }
 
+// `text` as a quoted string: a quote or backslash in a file name would
+// otherwise end the value early or escape its closing quote.
+std::string QuotedString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 }  // namespace
 
 CMailPart::CMailPart(CMailUtil* pSession)
@@ -157,8 +169,8 @@ void CMailPart::SetFile(const char* pszPath)
     m_szContentTypeBuf = ContentTypeOfFile(pszPath);
     m_pszContentType = m_szContentTypeBuf.c_str();
     m_szFileName = m_bRelated ? AfterLastBackslash(pszPath) : FileNameOfPath(pszPath);
-    m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") + "; filename=\"" +
-                      WithoutLineBreaks(m_szFileName.c_str()) + "\"";
+    m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") + "; filename=" +
+                      QuotedString(WithoutLineBreaks(m_szFileName.c_str()));
     m_pszData = pszPath;
 }
 

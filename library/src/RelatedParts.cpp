@@ -168,10 +168,11 @@ private:
     std::string& m_out;
 };
 
-// The related parts of one HTML part by file name. A reference reuses the
-// first part in list order whose file name equals it byte for byte; keeping
-// only the first part per name gives that answer without walking the list
-// for every reference.
+// The related parts of one HTML part by the reference they were made for. A
+// reference reuses the first part in list order made for the same text byte
+// for byte; keying by the whole reference, not the file name the part shows,
+// keeps "a\\pic.gif" and "pic.gif" (two files) apart. Keeping only the first
+// part per reference gives that answer without walking the list each time.
 class RelatedPartIndex {
 public:
     explicit RelatedPartIndex(CMailPart& owner) : m_owner(owner)
@@ -191,8 +192,8 @@ public:
             Log("GetRelatedParts: File \"%s\" does not exist!\n", value.c_str());
             return nullptr;
         }
-        auto found = m_partOfFileName.find(value);
-        if (found != m_partOfFileName.end()) {
+        auto found = m_partOfReference.find(value);
+        if (found != m_partOfReference.end()) {
             Log("GetRelatedParts: Use old part for \"%s\"\n", value.c_str());
             return found->second;
         }
@@ -203,17 +204,16 @@ public:
         pPart->Create(value.c_str(), PART_ATTACHMENT, 0);
         Log("GetRelatedParts: Create related part for  \"%s\" CID:%s!\n", value.c_str(),
             pPart->m_szContentId.c_str());
-        // Its file name is the text after the last backslash, which need not
-        // be the reference itself.
         Add(pPart);
         return pPart;
     }
 
 private:
-    void Add(CMailPart* pPart) { m_partOfFileName.emplace(pPart->m_szFileName, pPart); }
+    // A file part keeps the path it was made from as its data.
+    void Add(CMailPart* pPart) { m_partOfReference.emplace(pPart->m_pszData, pPart); }
 
     CMailPart& m_owner;
-    std::unordered_map<std::string, CMailPart*> m_partOfFileName;
+    std::unordered_map<std::string, CMailPart*> m_partOfReference;
 };
 
 }  // namespace

@@ -16,9 +16,10 @@ bool IsDigit(char c)
 
 std::string SmtpReply::LastLine() const
 {
+    // Lines end at CR LF only: a bare LF inside a line is part of it.
     size_t nEnd = text.size() >= 2 ? text.size() - 2 : 0;
-    size_t nStart = nEnd > 0 ? text.rfind('\n', nEnd - 1) : std::string::npos;
-    nStart = nStart == std::string::npos ? 0 : nStart + 1;
+    size_t nStart = nEnd > 0 ? text.rfind("\r\n", nEnd - 1) : std::string::npos;
+    nStart = nStart == std::string::npos ? 0 : nStart + 2;
     return text.substr(nStart, nEnd - nStart);
 }
 

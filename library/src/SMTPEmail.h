@@ -42,6 +42,10 @@ public:
     // folder takes it (`pszPath` then holds the last path tried).
     static FILE* MakeTempFileName(char* pszPath);
 
+    // The byte stream Ack and Post use from now on. The dialogue sets its
+    // own when it connects; a reader of replies can be fed from memory.
+    void UseTransport(std::unique_ptr<Transport> transport) { m_transport = std::move(transport); }
+
     char* m_pszErrorReply = nullptr;
     int32_t* m_plBytesProcessed = nullptr;
     int32_t* m_plBytesTotal = nullptr;

@@ -187,11 +187,11 @@ TEST_F(HtmlScan, RewritesReferencesToReadableLocalFiles)
         // One part per distinct file name, in the order first met.
         {R"(<img src="back.jpg"><img src="pic.gif"><a href="back.jpg">)",
          R"(<img src="cid:1"><img src="cid:2"><a href="cid:1">)", 2},
-        // Only a backslash separates folders in a related part's file name.
+        // A part stands for one reference, not for every file of its name.
         {R"(<img src="images/pic.gif"><img src="images/pic.gif">)", R"(<img src="cid:1"><img src="cid:1">)",
          1},
         {R"(<img src="images\pic.gif"><img src="images\pic.gif"><img src="pic.gif">)",
-         R"(<img src="cid:1"><img src="cid:2"><img src="cid:1">)", 2},
+         R"(<img src="cid:1"><img src="cid:1"><img src="cid:2">)", 2},
         {R"(<td background="folder">)", R"(<td background="folder">)", 0},  // a folder is no file
         {"<img src=\"" + kPath299 + "\">", R"(<img src="cid:1">)", 1},
     };

@@ -246,6 +246,11 @@ TEST_F(ComposerWriter, ContentTypesAreWrittenWithQuotedParameters)
     EXPECT_NE(Compose(session).find("Content-Type: unknown/x  Bcc: a@b\r\n"
                                     "Content-Disposition: attachment; filename=\"evil.x  Bcc: a@b\"\r\n"),
               std::string::npos);
+    // Nor can a quote in it end the value early.
+    CMailUtil quoted;
+    quoted.AddPart(WriteFile("say \"hi\".txt", "z").c_str(), 8);
+    EXPECT_NE(Compose(quoted).find("Content-Disposition: attachment; filename=\"say \\\"hi\\\".txt\"\r\n"),
+              std::string::npos);
 }
 
 // The parts before the failure are in the file, nothing after it; only a

@@ -68,6 +68,11 @@ TEST(EsmtpCapabilities, KeywordsParametersAndAuthMechanisms)
     EXPECT_FALSE(capabilities.OffersAuth("CRAM-MD5"));
     capabilities.Forget();
     EXPECT_FALSE(capabilities.Has("PIPELINING"));
+
+    // A zero byte inside a server's word is part of it, not its end.
+    capabilities.Learn(std::string("250-mail.example.com\r\n250-STARTTLS\0x\r\n250 AUTH PL\0AIN\r\n", 55));
+    EXPECT_FALSE(capabilities.Has("STARTTLS"));
+    EXPECT_FALSE(capabilities.OffersAuth("PL"));
 }
 
 // A transport that hands out scripted pieces, then reports the peer closed.
@@ -92,14 +97,14 @@ private:
 TEST(ReplyReader, RepliesJoinedOrSplitAnyhowComeOutOneByOneInOrder)
 {
     PiecesTransport transport(
-        {"250 sender ok\r\n250-rcpt", " one\r\n250 ok\r\n55", "0 no such user\r\n354 go\r\n"});
+        {"250 sender ok\r\n250-rcpt", " one\r\n250 ok\r\n55", "0 no such\nuser\r\n354 go\r\n"});
     ReplyReader reader;
     std::vector<std::pair<int, std::string>> seen;
     SmtpReply reply;
     while (reader.Read(transport, 1, reply) == ReplyReader::kReply)
         seen.emplace_back(reply.nCode, reply.LastLine());
     const std::vector<std::pair<int, std::string>> expected = {
-        {250, "250 sender ok"}, {250, "250 ok"}, {550, "550 no such user"}, {354, "354 go"}};
+        {250, "250 sender ok"}, {250, "250 ok"}, {550, "550 no such\nuser"}, {354, "354 go"}};
     EXPECT_EQ(seen, expected);
     EXPECT_FALSE(reader.HasPending());
 

@@ -119,11 +119,15 @@ bool ScriptedServer::ReadUntil(const std::string& marker)
 void ScriptedServer::Run()
 {
     // A client that never connects (a failure before the connection) ends
-    // the wait as soon as the test asks for the result.
+    // the wait as soon as the test asks for the result. The listener is
+    // looked at once more after that: under load this thread may first run
+    // when the client has long connected, finished and the test has asked.
     bool ready = false;
-    for (int waited = 0; waited < kPatienceMs && !ready && !m_stop; waited += 50) {
+    for (int waited = 0; waited < kPatienceMs && !ready; waited += 50) {
+        const bool bLastLook = m_stop;
         pollfd entry{m_listener, POLLIN, 0};
-        ready = ::poll(&entry, 1, 50) > 0;
+        ready = ::poll(&entry, 1, bLastLook ? 0 : 50) > 0;
+        if (bLastLook) break;
     }
     if (!ready) return;
     m_connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
