@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "ChildWindow.h"
 #include "demo/data/SettingsTable.h"
 
 namespace demo {
@@ -69,7 +70,7 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
     ok_->setDefault(true);
     cancel_ = new QPushButton(QStringLiteral("Cancel"));
     connect(ok_, &QPushButton::clicked, this, &DefaultsForm::save);
-    connect(cancel_, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel_, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok_);
@@ -158,7 +159,7 @@ void DefaultsForm::save()
         return;
     }
     recallCopy() = changed;
-    close();
+    closeChildWindow(this);
 }
 
 void DefaultsForm::recallPreviousValue()

@@ -302,9 +302,15 @@ DefaultsForm* MainFrame::openDefaults()
         delete form;
         return nullptr;
     }
-    workArea_->addSubWindow(form);
-    form->show();
+    addChildWindow(form);
     return form;
+}
+
+QMdiSubWindow* MainFrame::addChildWindow(QWidget* window)
+{
+    QMdiSubWindow* child = workArea_->addSubWindow(window);
+    window->show();
+    return child;
 }
 
 InfoScreen* MainFrame::openInfoScreen()
