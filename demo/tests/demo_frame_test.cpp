@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QDate>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
@@ -270,6 +273,43 @@ private slots:
         QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
                     .match(frame->findChild<QLabel*>("time")->text())
                     .hasMatch());
+    }
+
+    void infoScreenGoesWhenItLosesTheFocusAndOpensTheWebAddress()
+    {
+        FrameFixture fixture;
+        QVERIFY(fixture.database);
+        auto frame = fixture.frame();
+        QList<QUrl> opened;
+        frame->setUrlOpener([&](const QUrl& url) { opened << url; });
+        frame->show();
+        QPointer<demo::InfoScreen> info = frame->openInfoScreen();
+        QVERIFY(QTest::qWaitForWindowActive(info));
+        info->findChild<QPushButton*>("webAddress")->click();
+        QCOMPARE(opened, QList<QUrl>{QUrl("https://quillnet.example.org/")});
+        QVERIFY(info);  // pressing inside keeps it
+
+        frame->activateWindow();  // a click elsewhere in the frame
+        QTRY_VERIFY(info.isNull());
+    }
+
+    void editMenuWorksOnTheFocusedControl()
+    {
+        FrameFixture fixture;
+        QVERIFY(fixture.database);
+        auto frame = fixture.frame();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        auto* edit = new QLineEdit("cut me");
+        frame->addChildWindow(edit);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        edit->selectAll();
+        actionNamed(*frame, "Cu&t")->trigger();
+        QCOMPARE(edit->text(), QString());
+        actionNamed(*frame, "&Paste")->trigger();
+        actionNamed(*frame, "&Paste")->trigger();
+        QCOMPARE(edit->text(), QStringLiteral("cut mecut me"));
     }
 
     void helpOpensOurPages()
