@@ -63,7 +63,8 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
     messagesPerMinute_ = new QSpinBox;
     messagesPerMinute_->setRange(0, 10000);
     messagesPerMinute_->setSpecialValueText(QStringLiteral("no limit"));
-    messagesPerMinute_->setToolTip(QStringLiteral("At most this many messages a minute; 0 sends without pause"));
+    messagesPerMinute_->setToolTip(
+        QStringLiteral("At most this many messages a minute; 0 sends without pause"));
     form->addRow(QStringLiteral("Messages per minute"), messagesPerMinute_);
 
     ok_ = new QPushButton(QStringLiteral("OK"));
@@ -142,7 +143,8 @@ void DefaultsForm::save()
     if (!record_) return;
     const Settings changed = values();
     Settings nowStored;
-    const demo::data::DataError error = demo::data::SettingsTable(database_).update(*record_, changed, &nowStored);
+    const demo::data::DataError error =
+        demo::data::SettingsTable(database_).update(*record_, changed, &nowStored);
     if (error.kind == demo::data::ErrorKind::ChangedByOther) {
         errors_.host().messageBox(
             (error.text + "|The values saved there are shown now. Press Ctrl+' in a field to put back what "

@@ -144,7 +144,8 @@ private slots:
 
         form.okButton()->click();
         QCOMPARE(fixture.host.boxes().size(), size_t(1));
-        QCOMPARE(QString::fromStdString(fixture.host.boxes()[0].caption), QStringLiteral("Record Was Not Updated"));
+        QCOMPARE(QString::fromStdString(fixture.host.boxes()[0].caption),
+                 QStringLiteral("Record Was Not Updated"));
         QVERIFY(form.isVisible());  // still open, showing their copy
         QCOMPARE(form.mailHost()->text(), QStringLiteral("theirs.example.org"));
         QCOMPARE(SettingsTable(*fixture.database).first()->mailHost, QStringLiteral("theirs.example.org"));
@@ -190,7 +191,8 @@ private slots:
         form.okButton()->click();
         QCOMPARE(form.result(), int(QDialog::Accepted));
 
-        const std::vector<demo::data::Attachment> listed = demo::data::AttachmentsTable(*fixture.database).all();
+        const std::vector<demo::data::Attachment> listed =
+            demo::data::AttachmentsTable(*fixture.database).all();
         QCOMPARE(listed.size(), size_t(1));
         QCOMPARE(listed[0].fileName, QStringLiteral("/srv/files/price list.pdf"));
         QCOMPARE(int(listed[0].icon), 0);

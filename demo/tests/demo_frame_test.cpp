@@ -5,10 +5,10 @@
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -79,8 +79,8 @@ private slots:
         QTest::newRow("no") << "[Options]\nAnimation=no\n" << false << "No";
         QTest::newRow("zero") << "[Options]\nAnimation=0\n" << false << "No";
         // Only the first 32 characters count: what follows the blanks is cut.
-        QTest::newRow("long value") << "[Options]\nAnimation=\"Yes" + QString(29, ' ') + "and more\"\n" << true
-                                    << "Yes";
+        QTest::newRow("long value") << "[Options]\nAnimation=\"Yes" + QString(29, ' ') + "and more\"\n"
+                                    << true << "Yes";
         QTest::newRow("leading text") << "[Options]\nAnimation=YesPlease\n" << false << "No";
     }
 
@@ -98,7 +98,8 @@ private slots:
         QCOMPARE(frame->isAnimated(), animated);
         QCOMPARE(frame->picture()->pictureName(), animated ? "~email3l.gif" : "~email3ln.gif");
         QVERIFY(frame->close());
-        QCOMPARE(QString::fromStdString(quillnet::readProfileString(path, "Options", "Animation", "?")), written);
+        QCOMPARE(QString::fromStdString(quillnet::readProfileString(path, "Options", "Animation", "?")),
+                 written);
     }
 
     void togglingAnimationIsWrittenAndSwapsThePicture()
@@ -138,10 +139,11 @@ private slots:
 
         QCOMPARE(status, 0);
         QVERIFY(greeted);
-        QCOMPARE(steps, QStringList({"error manager started", "demo.INI opened", "data opened", "frame opened",
-                                     "frame closed", "demo.INI written", "data closed", "error manager stopped"}));
-        QCOMPARE(QString::fromStdString(quillnet::readProfileString(folders.configFile("demo.INI"),
-                                                                    "__Dont_Touch_Me__", "Sectors", "missing")),
+        QCOMPARE(steps,
+                 QStringList({"error manager started", "demo.INI opened", "data opened", "frame opened",
+                              "frame closed", "demo.INI written", "data closed", "error manager stopped"}));
+        QCOMPARE(QString::fromStdString(quillnet::readProfileString(
+                     folders.configFile("demo.INI"), "__Dont_Touch_Me__", "Sectors", "missing")),
                  QString());
         QVERIFY(host.boxes().empty());
     }
@@ -180,8 +182,8 @@ private slots:
         frame->navigationAction(NavigationButton::PreviousValue)->trigger();
         frame->workArea()->setActiveSubWindow(plainWindow);
         frame->navigationAction(NavigationButton::Delete)->trigger();  // a child without records: ignored
-        QCOMPARE(target->received,
-                 (std::vector<NavigationButton>{NavigationButton::NextRecord, NavigationButton::PreviousValue}));
+        QCOMPARE(target->received, (std::vector<NavigationButton>{NavigationButton::NextRecord,
+                                                                  NavigationButton::PreviousValue}));
 
         // Every one of the thirteen buttons reaches the child as itself.
         frame->workArea()->setActiveSubWindow(targetWindow);
