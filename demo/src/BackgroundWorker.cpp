@@ -1,0 +1,45 @@
+#include "BackgroundWorker.h"
+
+#include <QEventLoop>
+#include <QProgressDialog>
+
+namespace demo {
+
+BackgroundWorker::BackgroundWorker() : context_(new QObject)
+{
+    context_->moveToThread(&thread_);
+    QObject::connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
+    thread_.setObjectName(QStringLiteral("persons exchange"));
+    thread_.start();
+}
+
+BackgroundWorker::~BackgroundWorker()
+{
+    thread_.quit();
+    thread_.wait();
+}
+
+void BackgroundWorker::run(QWidget* parent, const QString& label, bool cancellable,
+                           const std::function<void(JobProgress&)>& job)
+{
+    JobProgress progress;
+    QProgressDialog dialog(label, cancellable ? QObject::tr("Cancel") : QString(), 0, 0, parent);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(300);
+    QObject::connect(&progress, &JobProgress::progressed, &dialog, [&dialog](int done, int total) {
+        dialog.setMaximum(total);
+        dialog.setValue(done);
+    });
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&progress] { progress.requestStop(); });
+
+    QEventLoop loop;
+    QMetaObject::invokeMethod(context_, [&] {
+        job(progress);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+}
+
+}  // namespace demo

@@ -1,0 +1,51 @@
+// One worker thread for a window's long jobs (reading files, importing,
+// exporting), so the window thread never waits on the database. The thread
+// lives as long as the object, so its database connection is made once.
+#ifndef DEMO_BACKGROUNDWORKER_H
+#define DEMO_BACKGROUNDWORKER_H
+
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <functional>
+
+class QWidget;
+
+namespace demo {
+
+// What a job sees: where to report its progress, and whether to stop.
+class JobProgress : public QObject {
+    Q_OBJECT
+public:
+    // Callable from the worker thread; the signal reaches the window queued.
+    void report(int done, int total) { emit progressed(done, total); }
+    bool stopRequested() const { return stop_.load(); }
+    void requestStop() { stop_.store(true); }
+
+signals:
+    void progressed(int done, int total);
+
+private:
+    std::atomic<bool> stop_{false};
+};
+
+class BackgroundWorker {
+public:
+    BackgroundWorker();
+    ~BackgroundWorker();  // waits for a running job
+    BackgroundWorker(const BackgroundWorker&) = delete;
+    BackgroundWorker& operator=(const BackgroundWorker&) = delete;
+
+    // Runs `job` on the worker thread while a modal progress dialog titled
+    // `label` keeps the window responsive; returns when the job has ended.
+    // With `cancellable`, the dialog's "Cancel" asks the job to stop.
+    void run(QWidget* parent, const QString& label, bool cancellable, const std::function<void(JobProgress&)>& job);
+
+private:
+    QThread thread_;
+    QObject* context_;  // lives on the worker thread; jobs are queued to it
+};
+
+}  // namespace demo
+
+#endif
