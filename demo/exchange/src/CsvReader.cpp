@@ -73,9 +73,9 @@ bool splitRecords(const QString& text, std::vector<Record>& records, QString& er
                 continue;
             }
             if (i < n) {
-                countBreak(i);
-                if (text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n')) ++i;
-                ++i;
+                const bool crlf = text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n');
+                i += crlf ? 2 : 1;
+                ++line;
             }
             break;
         }

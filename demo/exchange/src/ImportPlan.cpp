@@ -38,7 +38,7 @@ QHash<QString, qint16> groupsByName(const data::ContactDatabase& db, data::DataE
     return byName;
 }
 
-// The stored person with the row's non-blank fields laid over it.
+// The stored person with the row's non-blank names laid over it.
 data::Person merged(data::Person stored, const data::Person& row)
 {
     auto take = [](QString& field, const QString& value) {
@@ -48,7 +48,7 @@ data::Person merged(data::Person stored, const data::Person& row)
     take(stored.initials, row.initials);
     take(stored.infix, row.infix);
     take(stored.lastName, row.lastName);
-    take(stored.emailAddress, row.emailAddress);
+    // The address matched ignoring case; the stored spelling stays.
     return stored;
 }
 

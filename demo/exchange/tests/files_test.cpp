@@ -1,6 +1,8 @@
 // Reading persons files: each case is a file's bytes and what must come of it.
 #include <gtest/gtest.h>
 
+#include "PrintQString.h"
+
 #include "demo/exchange/PersonsFile.h"
 
 namespace demo::exchange {
@@ -22,6 +24,8 @@ QString describe(const PersonRow& r)
     return QStringList{p.firstName, p.initials, p.infix, p.lastName, p.emailAddress, r.groups.join(QLatin1Char(';'))}
         .join(QLatin1Char('|'));
 }
+
+void PrintTo(const FileCase& c, std::ostream* out) { *out << c.name; }
 
 class ReadFile : public ::testing::TestWithParam<FileCase> {};
 
@@ -53,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Ann Marie|||Smit|ann@x.nl|"}, {4}, {}},
         FileCase{"byte order mark, LF ends, no groups column, other order and case",
                  "\xEF\xBB\xBF" "e-mail ADDRESS,last name,FIRST NAME\nj@x.nl,D\xC3\xBCrer,Jan\n\n,Solo,\n",
-                 {"Jan|||D\xC3\xBCrer|j@x.nl|", "||||Solo|"}, {}, {}},
+                 {"Jan|||D\xC3\xBCrer|j@x.nl|", "|||Solo||"}, {}, {}},
         FileCase{"unterminated quote refuses the whole file",
                  header + "Jan,,,Dijk,jan@x.nl,\n\"Piet,,,Puk,piet@x.nl,\n", {}, {}, {}, true},
         FileCase{"rows that cannot be used",
