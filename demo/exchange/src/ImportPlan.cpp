@@ -6,6 +6,7 @@
 #include "demo/data/GroupPersonTable.h"
 #include "demo/data/GroupTable.h"
 #include "demo/data/PersonsTable.h"
+#include "BulkInsert.h"
 
 namespace demo::exchange {
 namespace {
@@ -99,6 +100,8 @@ ImportResult ImportPlan::apply(const data::ContactDatabase& db, DuplicateChoice 
         data::PersonsTable persons(db);
         data::GroupTable groups(db);
         data::GroupPersonTable memberships(db);
+        BulkInsert bulk(db);
+        if ((error = bulk.begin())) return error;
         // Groups of each person this import touched, so a membership is added once.
         QHash<qint16, QSet<qint16>> groupsOfPerson;
 
@@ -132,7 +135,7 @@ ImportResult ImportPlan::apply(const data::ContactDatabase& db, DuplicateChoice 
             } else {
                 data::Person person = row.person;
                 person.number = 0;
-                if ((error = persons.insert(person))) return error;
+                if ((error = bulk.addPerson(person))) return error;
                 ++result.added;
                 number = person.number;
                 groupsOfPerson.insert(number, {});
@@ -148,7 +151,7 @@ ImportResult ImportPlan::apply(const data::ContactDatabase& db, DuplicateChoice 
                 }
                 QSet<qint16>& known = groupsOfPerson[number];
                 if (known.contains(*group)) continue;
-                if ((error = memberships.insert({number, *group}))) return error;
+                if ((error = bulk.addMembership({number, *group}))) return error;
                 known.insert(*group);
                 ++result.membershipsAdded;
             }
