@@ -40,6 +40,7 @@ TEST_F(Tables, FirstNumbersAndStoredTexts) {
     EXPECT_EQ(stored->lastName, QString(50, 'x'));
     EXPECT_EQ(stored->emailAddress, "");
     EXPECT_EQ(*stored, a);  // insert hands back the record as stored
+    EXPECT_EQ(*persons.fetch(2), b);
 
     GroupTable groups(*db_);
     Group g;
