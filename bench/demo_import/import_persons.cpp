@@ -59,17 +59,19 @@ int main(int argc, char** argv)
     const qint64 applyMs = step.restart();
     const qint64 totalMs = total.elapsed();
     if (error || result.error || result.added != personCount) {
-        std::fprintf(stderr, "import failed: %s %s (%d added)\n", qPrintable(error.text), qPrintable(result.error.text),
-                     result.added);
+        std::fprintf(stderr, "import failed: %s %s (%d added)\n", qPrintable(error.text),
+                     qPrintable(result.error.text), result.added);
         return 1;
     }
-    std::printf("import of %d persons (%d groups, %d memberships) from CSV: %lld ms "
-                "(reading %lld ms, preview %lld ms, writing %lld ms); target under 3000 ms\n",
-                personCount, result.groupsCreated, result.membershipsAdded, totalMs, readMs, planMs, applyMs);
+    std::printf(
+        "import of %d persons (%d groups, %d memberships) from CSV: %lld ms "
+        "(reading %lld ms, preview %lld ms, writing %lld ms); target under 3000 ms\n",
+        personCount, result.groupsCreated, result.membershipsAdded, totalMs, readMs, planMs, applyMs);
 
     step.restart();
     const std::vector<exchange::PersonRow> stored = exchange::collectPersons(db, &error);
-    const QString failure = exchange::writePersonsFile(dir.filePath(QStringLiteral("out.csv")), stored, exchange::FileFormat::Csv);
+    const QString failure = exchange::writePersonsFile(dir.filePath(QStringLiteral("out.csv")), stored,
+                                                       exchange::FileFormat::Csv);
     std::printf("export of %zu persons to CSV: %lld ms\n", stored.size(), step.elapsed());
     return error || !failure.isEmpty() ? 1 : 0;
 }

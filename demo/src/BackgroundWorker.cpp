@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QTimer>
 
 namespace demo {
 
@@ -27,7 +28,8 @@ void BackgroundWorker::run(QWidget* parent, const QString& label, bool cancellab
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
-    dialog.setMinimumDuration(300);
+    // Short jobs end before the dialog would flash up.
+    QTimer::singleShot(300, &dialog, [&dialog] { dialog.show(); });
     QObject::connect(&progress, &JobProgress::progressed, &dialog, [&dialog](int done, int total) {
         dialog.setMaximum(total);
         dialog.setValue(done);
@@ -35,11 +37,13 @@ void BackgroundWorker::run(QWidget* parent, const QString& label, bool cancellab
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&progress] { progress.requestStop(); });
 
     QEventLoop loop;
+    busy_ = true;
     QMetaObject::invokeMethod(context_, [&] {
         job(progress);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
+    busy_ = false;
 }
 
 }  // namespace demo

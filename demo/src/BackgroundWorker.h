@@ -39,11 +39,16 @@ public:
     // Runs `job` on the worker thread while a modal progress dialog titled
     // `label` keeps the window responsive; returns when the job has ended.
     // With `cancellable`, the dialog's "Cancel" asks the job to stop.
-    void run(QWidget* parent, const QString& label, bool cancellable, const std::function<void(JobProgress&)>& job);
+    void run(QWidget* parent, const QString& label, bool cancellable,
+             const std::function<void(JobProgress&)>& job);
+    // While a job runs the window still takes input, so a command must not
+    // start a second one over it.
+    bool isBusy() const { return busy_; }
 
 private:
     QThread thread_;
     QObject* context_;  // lives on the worker thread; jobs are queued to it
+    bool busy_ = false;
 };
 
 }  // namespace demo

@@ -13,7 +13,8 @@
 
 namespace demo {
 
-ImportPersonsDialog::ImportPersonsDialog(const exchange::ImportPlan& plan, const QString& fileName, QWidget* parent)
+ImportPersonsDialog::ImportPersonsDialog(const exchange::ImportPlan& plan, const QString& fileName,
+                                         QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(tr("Import persons"));
@@ -37,7 +38,8 @@ ImportPersonsDialog::ImportPersonsDialog(const exchange::ImportPlan& plan, const
     auto* choice = new QGroupBox(tr("Duplicates"));
     auto* choiceLayout = new QVBoxLayout(choice);
     skip_ = new QRadioButton(tr("&Skip them (the stored person stays as it is)"));
-    update_ = new QRadioButton(tr("&Update them (blank fields in the file keep the stored value; groups are added)"));
+    update_ = new QRadioButton(
+        tr("&Update them (blank fields in the file keep the stored value; groups are added)"));
     skip_->setChecked(true);
     choiceLayout->addWidget(skip_);
     choiceLayout->addWidget(update_);
@@ -48,7 +50,8 @@ ImportPersonsDialog::ImportPersonsDialog(const exchange::ImportPlan& plan, const
     notes_->setHeaderLabels({tr("Line"), tr("Left out or changed")});
     notes_->setRootIsDecorated(false);
     for (const exchange::RowNote& note : plan.parsed().unusable)
-        notes_->addTopLevelItem(new QTreeWidgetItem({QString::number(note.line), tr("Not used: %1").arg(note.text)}));
+        notes_->addTopLevelItem(
+            new QTreeWidgetItem({QString::number(note.line), tr("Not used: %1").arg(note.text)}));
     for (const exchange::RowNote& note : plan.parsed().warnings)
         notes_->addTopLevelItem(new QTreeWidgetItem({QString::number(note.line), note.text}));
     notes_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);

@@ -15,7 +15,8 @@ QString importResultText(const exchange::ImportResult& result)
     if (result.error) {
         return QObject::tr("Nothing was imported.|%1: %2").arg(result.error.title, result.error.text);
     }
-    return QObject::tr("%1 person(s) added, %2 updated, %3 skipped.|%4 group(s) created, %5 membership(s) added.")
+    return QObject::tr(
+               "%1 person(s) added, %2 updated, %3 skipped.|%4 group(s) created, %5 membership(s) added.")
         .arg(result.added)
         .arg(result.updated)
         .arg(result.skipped)
@@ -23,11 +24,12 @@ QString importResultText(const exchange::ImportResult& result)
         .arg(result.membershipsAdded);
 }
 
-PersonsExchangeCommands::PersonsExchangeCommands(const data::ContactDatabase& db, quillnet::HostServices& host,
-                                                 QWidget* parent)
+PersonsExchangeCommands::PersonsExchangeCommands(const data::ContactDatabase& db,
+                                                 quillnet::HostServices& host, QWidget* parent)
     : db_(db), host_(host), parent_(parent), lastFolder_(QDir::homePath())
 {
-    askImport = [this](const exchange::ImportPlan& plan, const QString& path) -> std::optional<exchange::DuplicateChoice> {
+    askImport = [this](const exchange::ImportPlan& plan,
+                       const QString& path) -> std::optional<exchange::DuplicateChoice> {
         ImportPersonsDialog dialog(plan, path, parent_);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.duplicateChoice();
@@ -44,6 +46,7 @@ void PersonsExchangeCommands::tell(const QString& text, const char* caption, boo
 
 void PersonsExchangeCommands::importPersons()
 {
+    if (worker_.isBusy()) return host_.beep();
     quillnet::FileDialogRequest request;
     request.title = importCaption;
     request.filters = "CSV files|*.csv|vCard files|*.vcf|All Files|*.*";
@@ -56,10 +59,15 @@ void PersonsExchangeCommands::importPersons()
     std::optional<exchange::ImportPlan> plan;
     data::DataError readError;
     worker_.run(parent_, QObject::tr("Reading %1...").arg(QFileInfo(path).fileName()), false,
-                [&](JobProgress&) { plan = exchange::ImportPlan::prepare(exchange::readPersonsFile(path), db_, &readError); });
-    if (readError) return tell(QObject::tr("Nothing was imported.|%1: %2").arg(readError.title, readError.text), importCaption, true);
+                [&](JobProgress&) {
+                    plan = exchange::ImportPlan::prepare(exchange::readPersonsFile(path), db_, &readError);
+                });
+    if (readError)
+        return tell(QObject::tr("Nothing was imported.|%1: %2").arg(readError.title, readError.text),
+                    importCaption, true);
     if (!plan->parsed().fileError.isEmpty())
-        return tell(QObject::tr("Nothing was imported.|%1").arg(plan->parsed().fileError), importCaption, true);
+        return tell(QObject::tr("Nothing was imported.|%1").arg(plan->parsed().fileError), importCaption,
+                    true);
     if (plan->parsed().rows.empty() && plan->parsed().unusable.empty())
         return tell(QObject::tr("The file holds no persons."), importCaption, true);
 
@@ -78,6 +86,7 @@ void PersonsExchangeCommands::importPersons()
 
 void PersonsExchangeCommands::exportPersons()
 {
+    if (worker_.isBusy()) return host_.beep();
     const std::optional<exchange::FileFormat> format = askFormat();
     if (!format) return;
     quillnet::FileDialogRequest request;
@@ -94,18 +103,21 @@ void PersonsExchangeCommands::exportPersons()
 
     QString failure;
     int written = 0;
-    worker_.run(parent_, QObject::tr("Writing %1...").arg(QFileInfo(path).fileName()), false, [&](JobProgress&) {
-        data::DataError error;
-        const std::vector<exchange::PersonRow> rows = exchange::collectPersons(db_, &error);
-        if (error) {
-            failure = QStringLiteral("%1: %2").arg(error.title, error.text);
-            return;
-        }
-        failure = exchange::writePersonsFile(path, rows, *format);
-        written = static_cast<int>(rows.size());
-    });
-    if (!failure.isEmpty()) return tell(QObject::tr("Nothing was exported.|%1").arg(failure), exportCaption, true);
-    tell(QObject::tr("%1 person(s) written to %2.").arg(written).arg(QDir::toNativeSeparators(path)), exportCaption, false);
+    worker_.run(parent_, QObject::tr("Writing %1...").arg(QFileInfo(path).fileName()), false,
+                [&](JobProgress&) {
+                    data::DataError error;
+                    const std::vector<exchange::PersonRow> rows = exchange::collectPersons(db_, &error);
+                    if (error) {
+                        failure = QStringLiteral("%1: %2").arg(error.title, error.text);
+                        return;
+                    }
+                    failure = exchange::writePersonsFile(path, rows, *format);
+                    written = static_cast<int>(rows.size());
+                });
+    if (!failure.isEmpty())
+        return tell(QObject::tr("Nothing was exported.|%1").arg(failure), exportCaption, true);
+    tell(QObject::tr("%1 person(s) written to %2.").arg(written).arg(QDir::toNativeSeparators(path)),
+         exportCaption, false);
 }
 
 }  // namespace demo

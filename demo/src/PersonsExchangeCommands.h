@@ -28,7 +28,8 @@ public:
 
     // The questions asked on the way; by default the preview and the format
     // dialog. No value: the user cancelled.
-    std::function<std::optional<exchange::DuplicateChoice>(const exchange::ImportPlan&, const QString& path)> askImport;
+    std::function<std::optional<exchange::DuplicateChoice>(const exchange::ImportPlan&, const QString& path)>
+        askImport;
     std::function<std::optional<exchange::FileFormat>()> askFormat;
 
     static constexpr const char* importCaption = "Import persons";

@@ -20,7 +20,8 @@ public:
 
 PersonsExchangeCommands& commandsOf(MainFrame& frame)
 {
-    auto* owner = frame.findChild<QObject*>(QString::fromLatin1(CommandsOfFrame::name), Qt::FindDirectChildrenOnly);
+    auto* owner =
+        frame.findChild<QObject*>(QString::fromLatin1(CommandsOfFrame::name), Qt::FindDirectChildrenOnly);
     if (!owner) owner = new CommandsOfFrame(frame);
     return static_cast<CommandsOfFrame*>(owner)->commands;
 }

@@ -24,7 +24,8 @@ private:
     {
         const QString path = folders.root.filePath(QString::fromLatin1(name));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", name);
         return path;
     }
 
@@ -52,8 +53,10 @@ private slots:
         QCOMPARE(previewed->duplicatesInFile, 1);
         QCOMPARE(previewed->unusable, 1);
         QCOMPARE(host.boxes().back().text,
-                 std::string("1 person(s) added, 1 updated, 0 skipped.|2 group(s) created, 2 membership(s) added."));
-        QCOMPARE(data::PersonsTable(*db).fetchByEmail(QStringLiteral("jan@x.nl"))->firstName, QStringLiteral("Piet"));
+                 std::string(
+                     "1 person(s) added, 1 updated, 0 skipped.|2 group(s) created, 2 membership(s) added."));
+        QCOMPARE(data::PersonsTable(*db).fetchByEmail(QStringLiteral("jan@x.nl"))->firstName,
+                 QStringLiteral("Piet"));
 
         commands.askFormat = [] { return std::optional(exchange::FileFormat::VCard4); };
         const QString target = folders.root.filePath(QStringLiteral("out"));
@@ -83,7 +86,8 @@ private slots:
         commands.importPersons();
         QVERIFY(!asked);
         QCOMPARE(host.boxes().size(), std::size_t(1));
-        QVERIFY(QString::fromStdString(host.boxes().front().text).startsWith(QStringLiteral("Nothing was imported.|")));
+        QVERIFY(QString::fromStdString(host.boxes().front().text)
+                    .startsWith(QStringLiteral("Nothing was imported.|")));
         QCOMPARE(data::PersonsTable(*db).count(), 0);
     }
 

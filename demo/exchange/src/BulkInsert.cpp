@@ -5,7 +5,10 @@
 namespace demo::exchange {
 namespace {
 
-QString nonNull(const QString& text) { return text.isNull() ? QString(QLatin1String("")) : text; }
+QString nonNull(const QString& text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
 
 data::DataError failure(const char* file, const QSqlQuery& query)
 {
@@ -29,17 +32,20 @@ data::DataError BulkInsert::begin()
     if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(number), 0) FROM persons")) || !query.next())
         return failure(data::fileName::Persons, query);
     highest_ = query.value(0).toInt();
-    if (!person_.prepare(QStringLiteral("INSERT INTO persons (number, firstname, initials, infix, lastname, emailaddress) "
-                                        "VALUES (?, ?, ?, ?, ?, ?)")))
+    if (!person_.prepare(
+            QStringLiteral("INSERT INTO persons (number, firstname, initials, infix, lastname, emailaddress) "
+                           "VALUES (?, ?, ?, ?, ?, ?)")))
         return failure(data::fileName::Persons, person_);
-    if (!membership_.prepare(QStringLiteral("INSERT INTO groupperson (personnumber, groupnumber) VALUES (?, ?)")))
+    if (!membership_.prepare(
+            QStringLiteral("INSERT INTO groupperson (personnumber, groupnumber) VALUES (?, ?)")))
         return failure(data::fileName::GroupPerson, membership_);
     return {};
 }
 
 data::DataError BulkInsert::addPerson(data::Person& person)
 {
-    if (highest_ >= data::HighestNumber) return data::errors::numberRangeFull(QString::fromLatin1(data::fileName::Persons));
+    if (highest_ >= data::HighestNumber)
+        return data::errors::numberRangeFull(QString::fromLatin1(data::fileName::Persons));
     data::Person stored = data::normalized(person);
     stored.number = static_cast<qint16>(highest_ + 1);
     person_.bindValue(0, stored.number);

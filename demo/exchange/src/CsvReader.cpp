@@ -15,7 +15,10 @@ struct Record {
     bool textAfterQuote = false;
 };
 
-bool isRecordEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
+bool isRecordEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
 
 // Splits the text into records; false (with `error`) on an unterminated
 // quote, as everything after it would otherwise be one field.
@@ -26,8 +29,10 @@ bool splitRecords(const QString& text, std::vector<Record>& records, QString& er
     int line = 1;
     auto countBreak = [&](qsizetype at) {
         // CR LF counts once, at its LF; a lone CR or LF counts itself.
-        if (text.at(at) == QLatin1Char('\n')) ++line;
-        else if (text.at(at) == QLatin1Char('\r') && (at + 1 >= n || text.at(at + 1) != QLatin1Char('\n'))) ++line;
+        if (text.at(at) == QLatin1Char('\n'))
+            ++line;
+        else if (text.at(at) == QLatin1Char('\r') && (at + 1 >= n || text.at(at + 1) != QLatin1Char('\n')))
+            ++line;
     };
     while (i < n) {
         Record record;
@@ -73,7 +78,8 @@ bool splitRecords(const QString& text, std::vector<Record>& records, QString& er
                 continue;
             }
             if (i < n) {
-                const bool crlf = text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n');
+                const bool crlf =
+                    text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n');
                 i += crlf ? 2 : 1;
                 ++line;
             }
@@ -128,7 +134,8 @@ ParsedPersons readCsv(const QByteArray& bytes)
         for (int c = 0; c < csv::ColumnCount; ++c) {
             if (name.compare(csv::columnNames[c], Qt::CaseInsensitive) != 0) continue;
             if (at[c] >= 0) {
-                out.fileError = QStringLiteral("The first line names the column \"%1\" twice.").arg(csv::columnNames[c]);
+                out.fileError =
+                    QStringLiteral("The first line names the column \"%1\" twice.").arg(csv::columnNames[c]);
                 return out;
             }
             at[c] = f;
@@ -138,7 +145,8 @@ ParsedPersons readCsv(const QByteArray& bytes)
     for (int c = 0; c < csv::Groups; ++c) anyPersonColumn = anyPersonColumn || at[c] >= 0;
     if (!anyPersonColumn) {
         out.fileError = QStringLiteral(
-            "The first line does not name the columns (\"First name\", \"Initials\", \"Infix\", \"Last name\", "
+            "The first line does not name the columns (\"First name\", \"Initials\", \"Infix\", \"Last "
+            "name\", "
             "\"E-mail address\", \"Groups\").");
         return out;
     }

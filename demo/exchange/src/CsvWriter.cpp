@@ -33,7 +33,8 @@ QByteArray writeCsv(const std::vector<PersonRow>& rows)
 {
     QString text;
     text.reserve(static_cast<qsizetype>(rows.size()) * 80 + 100);
-    for (int c = 0; c < csv::ColumnCount; ++c) appendField(text, csv::columnNames[c], c == csv::ColumnCount - 1);
+    for (int c = 0; c < csv::ColumnCount; ++c)
+        appendField(text, csv::columnNames[c], c == csv::ColumnCount - 1);
     for (const PersonRow& row : rows) {
         appendField(text, row.person.firstName, false);
         appendField(text, row.person.initials, false);

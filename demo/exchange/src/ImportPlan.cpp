@@ -3,16 +3,22 @@
 #include <QHash>
 #include <QSet>
 
+#include "BulkInsert.h"
 #include "demo/data/GroupPersonTable.h"
 #include "demo/data/GroupTable.h"
 #include "demo/data/PersonsTable.h"
-#include "BulkInsert.h"
 
 namespace demo::exchange {
 namespace {
 
-QString addressKey(const QString& address) { return address.toLower(); }
-QString groupKey(const QString& name) { return name.toLower(); }
+QString addressKey(const QString& address)
+{
+    return address.toLower();
+}
+QString groupKey(const QString& name)
+{
+    return name.toLower();
+}
 
 // Stored persons with an address, by their lower-cased address.
 QHash<QString, data::Person> personsByAddress(const data::ContactDatabase& db, data::DataError& error)
@@ -71,9 +77,12 @@ ImportPlan ImportPlan::prepare(ParsedPersons parsed, const data::ContactDatabase
     QSet<QString> newGroups;
     for (const PersonRow& row : plan.parsed_.rows) {
         const QString key = addressKey(row.person.emailAddress);
-        if (!key.isEmpty() && stored.contains(key)) ++plan.counts_.duplicatesInDatabase;
-        else if (!key.isEmpty() && seen.contains(key)) ++plan.counts_.duplicatesInFile;
-        else ++plan.counts_.newPersons;
+        if (!key.isEmpty() && stored.contains(key))
+            ++plan.counts_.duplicatesInDatabase;
+        else if (!key.isEmpty() && seen.contains(key))
+            ++plan.counts_.duplicatesInFile;
+        else
+            ++plan.counts_.newPersons;
         if (!key.isEmpty()) seen.insert(key);
         for (const QString& name : row.groups) {
             if (!groups.contains(groupKey(name))) newGroups.insert(groupKey(name));
@@ -83,7 +92,8 @@ ImportPlan ImportPlan::prepare(ParsedPersons parsed, const data::ContactDatabase
     return plan;
 }
 
-ImportResult ImportPlan::apply(const data::ContactDatabase& db, DuplicateChoice choice, const Progress& progress) const
+ImportResult ImportPlan::apply(const data::ContactDatabase& db, DuplicateChoice choice,
+                               const Progress& progress) const
 {
     ImportResult result;
     const int total = static_cast<int>(parsed_.rows.size());

@@ -47,17 +47,20 @@ void takePersonRow(ParsedPersons& out, int line, const PersonFields& fields)
     }
     if (address.size() > data::width::EmailAddress) {
         // A cut address would reach someone else or no one: refuse it.
-        out.unusable.push_back(
-            {line, QStringLiteral("the e-mail address is longer than %1 characters").arg(data::width::EmailAddress)});
+        out.unusable.push_back({line, QStringLiteral("the e-mail address is longer than %1 characters")
+                                          .arg(data::width::EmailAddress)});
         return;
     }
     PersonRow row;
     row.line = line;
     const std::size_t warningsBefore = out.warnings.size();
-    row.person.firstName = cutTo(oneLine(fields.firstName), data::width::FirstName, QStringLiteral("First name"), line, out);
-    row.person.initials = cutTo(oneLine(fields.initials), data::width::Initials, QStringLiteral("Initials"), line, out);
+    row.person.firstName =
+        cutTo(oneLine(fields.firstName), data::width::FirstName, QStringLiteral("First name"), line, out);
+    row.person.initials =
+        cutTo(oneLine(fields.initials), data::width::Initials, QStringLiteral("Initials"), line, out);
     row.person.infix = cutTo(oneLine(fields.infix), data::width::Infix, QStringLiteral("Infix"), line, out);
-    row.person.lastName = cutTo(oneLine(fields.lastName), data::width::LastName, QStringLiteral("Last name"), line, out);
+    row.person.lastName =
+        cutTo(oneLine(fields.lastName), data::width::LastName, QStringLiteral("Last name"), line, out);
     row.person.emailAddress = address;
     if (address.isEmpty() && row.person.firstName.isEmpty() && row.person.initials.isEmpty() &&
         row.person.infix.isEmpty() && row.person.lastName.isEmpty()) {
@@ -66,7 +69,8 @@ void takePersonRow(ParsedPersons& out, int line, const PersonFields& fields)
         return;
     }
     for (const QString& raw : fields.groups) {
-        const QString name = cutTo(oneLine(raw), data::width::GroupName, QStringLiteral("Group name"), line, out);
+        const QString name =
+            cutTo(oneLine(raw), data::width::GroupName, QStringLiteral("Group name"), line, out);
         if (name.isEmpty()) continue;
         if (!row.groups.contains(name, Qt::CaseInsensitive)) row.groups << name;
     }

@@ -16,7 +16,8 @@ std::vector<PersonRow> collectPersons(const data::ContactDatabase& db, data::Dat
     QHash<qint16, std::size_t> rowOfNumber;
     data::PersonCursor after;
     for (;;) {
-        const std::vector<data::Person> batch = persons.batch(data::PersonsTable::Order::Number, after, batchSize);
+        const std::vector<data::Person> batch =
+            persons.batch(data::PersonsTable::Order::Number, after, batchSize);
         if (const data::DataError failed = persons.error()) {
             if (error) *error = failed;
             return {};

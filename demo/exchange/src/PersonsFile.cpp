@@ -31,8 +31,10 @@ ParsedPersons readPersonsFile(const QString& path)
 
 QString writePersonsFile(const QString& path, const std::vector<PersonRow>& rows, FileFormat format)
 {
-    const QByteArray bytes = format == FileFormat::Csv ? writeCsv(rows)
-                             : writeVCards(rows, format == FileFormat::VCard3 ? VCardVersion::V3 : VCardVersion::V4);
+    const QByteArray bytes =
+        format == FileFormat::Csv
+            ? writeCsv(rows)
+            : writeVCards(rows, format == FileFormat::VCard3 ? VCardVersion::V3 : VCardVersion::V4);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         return QStringLiteral("The file %1 could not be written: %2").arg(path, file.errorString());
@@ -42,7 +44,8 @@ QString writePersonsFile(const QString& path, const std::vector<PersonRow>& rows
 
 QString fileFilter(FileFormat format)
 {
-    return format == FileFormat::Csv ? QStringLiteral("CSV files|*.csv") : QStringLiteral("vCard files|*.vcf");
+    return format == FileFormat::Csv ? QStringLiteral("CSV files|*.csv")
+                                     : QStringLiteral("vCard files|*.vcf");
 }
 
 QString fileExtension(FileFormat format)

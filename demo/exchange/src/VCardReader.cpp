@@ -9,9 +9,9 @@ namespace {
 
 struct ContentLine {
     int line = 0;
-    QString name;          // upper case, without a group prefix
-    QStringList params;    // "KEY=VALUE" or bare values, as written
-    QString value;         // still escaped
+    QString name;        // upper case, without a group prefix
+    QStringList params;  // "KEY=VALUE" or bare values, as written
+    QString value;       // still escaped
 };
 
 struct LogicalLine {
@@ -38,12 +38,16 @@ std::vector<LogicalLine> unfold(const QString& text)
         while (end < n && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n')) ++end;
         const QStringView physical = QStringView(text).mid(i, end - i);
         ++number;
-        if (end < n && text.at(end) == QLatin1Char('\r') && end + 1 < n && text.at(end + 1) == QLatin1Char('\n')) ++end;
+        if (end < n && text.at(end) == QLatin1Char('\r') && end + 1 < n &&
+            text.at(end + 1) == QLatin1Char('\n'))
+            ++end;
         i = end + 1;
 
-        if (!lines.empty() && !physical.isEmpty() && (physical.front() == QLatin1Char(' ') || physical.front() == QLatin1Char('\t'))) {
+        if (!lines.empty() && !physical.isEmpty() &&
+            (physical.front() == QLatin1Char(' ') || physical.front() == QLatin1Char('\t'))) {
             lines.back().text += physical.mid(1);
-        } else if (!lines.empty() && lines.back().text.endsWith(QLatin1Char('=')) && isQuotedPrintable(lines.back().text)) {
+        } else if (!lines.empty() && lines.back().text.endsWith(QLatin1Char('=')) &&
+                   isQuotedPrintable(lines.back().text)) {
             lines.back().text.chop(1);
             lines.back().text += physical;
         } else {
@@ -60,7 +64,8 @@ QStringList splitOutsideQuotes(QStringView text, QChar separator)
     bool quoted = false;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('"')) quoted = !quoted;
+        if (text.at(i) == QLatin1Char('"'))
+            quoted = !quoted;
         else if (!quoted && text.at(i) == separator) {
             parts << text.mid(start, i - start).toString();
             start = i + 1;
@@ -76,7 +81,8 @@ bool parseContentLine(const LogicalLine& logical, ContentLine& out)
     qsizetype colon = -1;
     for (qsizetype i = 0; i < logical.text.size(); ++i) {
         const QChar c = logical.text.at(i);
-        if (c == QLatin1Char('"')) quoted = !quoted;
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
         else if (c == QLatin1Char(':') && !quoted) {
             colon = i;
             break;
@@ -127,7 +133,8 @@ bool isPreferred(const ContentLine& line)
 // The value with quoted-printable and a non-UTF-8 charset undone; escapes stay.
 QString rawValue(const ContentLine& line)
 {
-    const bool qp = paramValue(line, QStringLiteral("ENCODING")).compare(QLatin1String("QUOTED-PRINTABLE"), Qt::CaseInsensitive) == 0 ||
+    const bool qp = paramValue(line, QStringLiteral("ENCODING"))
+                            .compare(QLatin1String("QUOTED-PRINTABLE"), Qt::CaseInsensitive) == 0 ||
                     hasBareParam(line, QStringLiteral("QUOTED-PRINTABLE"));
     if (!qp) return line.value;
     const QByteArray in = line.value.toUtf8();
@@ -160,9 +167,13 @@ QStringList splitUnescaped(const QString& value, QChar separator)
         const QChar c = value.at(i);
         if (c == QLatin1Char('\\') && i + 1 < value.size()) {
             const QChar next = value.at(++i);
-            if (next == QLatin1Char('n') || next == QLatin1Char('N')) part += QLatin1Char('\n');
-            else if (next == QLatin1Char('\\') || next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char(':')) part += next;
-            else part += QLatin1Char('\\') + QString(next);
+            if (next == QLatin1Char('n') || next == QLatin1Char('N'))
+                part += QLatin1Char('\n');
+            else if (next == QLatin1Char('\\') || next == QLatin1Char(',') || next == QLatin1Char(';') ||
+                     next == QLatin1Char(':'))
+                part += next;
+            else
+                part += QLatin1Char('\\') + QString(next);
         } else if (c == separator) {
             parts << part;
             part.clear();
@@ -174,7 +185,10 @@ QStringList splitUnescaped(const QString& value, QChar separator)
     return parts;
 }
 
-QString unescaped(const QString& value) { return splitUnescaped(value, QChar(0)).join(QString()); }
+QString unescaped(const QString& value)
+{
+    return splitUnescaped(value, QChar(0)).join(QString());
+}
 
 // The components of a structured value (split at ';'), each component's
 // several values (split at ',') joined by blanks.
@@ -253,7 +267,8 @@ void takeCard(ParsedPersons& out, const Card& card)
         const qsizetype blank = full.lastIndexOf(QLatin1Char(' '));
         fields.lastName = blank < 0 ? full : full.mid(blank + 1);
         fields.firstName = blank < 0 ? QString() : full.left(blank);
-        if (!card.email.isEmpty() && full.compare(card.email, Qt::CaseInsensitive) == 0) fields.lastName.clear();
+        if (!card.email.isEmpty() && full.compare(card.email, Qt::CaseInsensitive) == 0)
+            fields.lastName.clear();
     }
     fields.initials = card.initials;
     fields.emailAddress = card.email;
@@ -278,13 +293,15 @@ ParsedPersons readVCards(const QByteArray& bytes)
         ContentLine line;
         if (!parseContentLine(logical, line)) continue;
         const QString value = line.value.trimmed();
-        if (line.name == QLatin1String("BEGIN") && value.compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
+        if (line.name == QLatin1String("BEGIN") &&
+            value.compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
             if (depth++ == 0) {
                 card = Card();
                 card.line = logical.line;
             }
             sawCard = true;
-        } else if (line.name == QLatin1String("END") && value.compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
+        } else if (line.name == QLatin1String("END") &&
+                   value.compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
             if (depth == 0) continue;
             if (--depth == 0) takeCard(out, card);
         } else if (depth == 1) {

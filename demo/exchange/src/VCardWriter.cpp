@@ -47,11 +47,14 @@ QByteArray writeVCards(const std::vector<PersonRow>& rows, VCardVersion version)
         QString fullName = data::displayName(p, false);
         if (fullName.trimmed().isEmpty()) fullName = p.emailAddress;
         appendFolded(out, QStringLiteral("FN:") + escaped(fullName));
-        appendFolded(out, QStringLiteral("N:%1;%2;%3;;").arg(escaped(p.lastName), escaped(p.firstName), escaped(p.infix)));
+        appendFolded(
+            out,
+            QStringLiteral("N:%1;%2;%3;;").arg(escaped(p.lastName), escaped(p.firstName), escaped(p.infix)));
         if (!p.initials.isEmpty())
             appendFolded(out, QLatin1String(initialsProperty) + QLatin1Char(':') + escaped(p.initials));
         if (!p.emailAddress.isEmpty()) {
-            appendFolded(out, (version == VCardVersion::V4 ? QStringLiteral("EMAIL:") : QStringLiteral("EMAIL;TYPE=INTERNET:")) +
+            appendFolded(out, (version == VCardVersion::V4 ? QStringLiteral("EMAIL:")
+                                                           : QStringLiteral("EMAIL;TYPE=INTERNET:")) +
                                   escaped(p.emailAddress));
         }
         if (!row.groups.isEmpty()) {

@@ -1,12 +1,13 @@
 // Importing into a fresh SQLite database and exporting from it.
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
-
+#include <QCoreApplication>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "PrintQString.h"
 #include "demo/data/GroupPersonTable.h"
 #include "demo/data/GroupTable.h"
 #include "demo/data/PersonsTable.h"
@@ -14,16 +15,25 @@
 #include "demo/exchange/ImportPlan.h"
 #include "demo/exchange/PersonsExport.h"
 #include "demo/exchange/PersonsFile.h"
+#include "demo/exchange/TextDecoding.h"
 
 namespace demo::exchange {
 namespace {
 
 class Import : public ::testing::Test {
 protected:
+    // An SQLite file, or a new database on the PostgreSQL server that
+    // QUILLNET_TEST_DATABASE names.
     std::unique_ptr<data::ContactDatabase> freshDatabase(const QString& name)
     {
         data::DatabaseLocation location;
-        location.sqliteFile = dir_.filePath(name);
+        const QString server = qEnvironmentVariable("QUILLNET_TEST_DATABASE");
+        if (server.isEmpty()) {
+            location.sqliteFile = dir_.filePath(name);
+        } else {
+            location = data::DatabaseLocation::fromPostgresUrl(server);
+            location.databaseName += QStringLiteral("_x%1_%2").arg(QCoreApplication::applicationPid()).arg(name.section(QLatin1Char('.'), 0, 0));
+        }
         auto db = std::make_unique<data::ContactDatabase>(location);
         const data::DataError error = db->open();
         EXPECT_FALSE(error) << error.text.toStdString();
@@ -39,8 +49,9 @@ protected:
         return p;
     }
 
-    static ImportResult import(const data::ContactDatabase& db, const QByteArray& bytes, DuplicateChoice choice,
-                               ImportCounts* counts = nullptr, const ImportPlan::Progress& progress = {})
+    static ImportResult import(const data::ContactDatabase& db, const QByteArray& bytes,
+                               DuplicateChoice choice, ImportCounts* counts = nullptr,
+                               const ImportPlan::Progress& progress = {})
     {
         data::DataError error;
         const ImportPlan plan = ImportPlan::prepare(readPersonsBytes(bytes), db, &error);
@@ -57,7 +68,8 @@ protected:
         for (const PersonRow& row : collectPersons(db, &error)) {
             const data::Person& p = row.person;
             out << QStringLiteral("%1|%2|%3|%4|%5 [%6]")
-                       .arg(p.firstName, p.initials, p.infix, p.lastName, p.emailAddress, row.groups.join(QLatin1Char(',')));
+                       .arg(p.firstName, p.initials, p.infix, p.lastName, p.emailAddress,
+                            row.groups.join(QLatin1Char(',')));
         }
         EXPECT_FALSE(error);
         return out;
@@ -71,16 +83,17 @@ const QByteArray header = "First name,Initials,Infix,Last name,E-mail address,Gr
 TEST_F(Import, DuplicatesAreSkippedOrUpdated)
 {
     const QByteArray file = header +
-                            "Johan,,,,JAN@x.nl,Work\n"     // stored already
+                            "Johan,,,,JAN@x.nl,Work\n"  // stored already
                             "Bea,,,Early,bea@x.nl,Home\n"
-                            ",,,Later,BEA@x.nl,Club\n"     // earlier in the file
-                            "Nobody,,,,,\n";               // no address: never a duplicate
+                            ",,,Later,BEA@x.nl,Club\n"  // earlier in the file
+                            "Nobody,,,,,\n";            // no address: never a duplicate
     struct Case {
         DuplicateChoice choice;
         QStringList expected;
     };
     const Case cases[] = {
-        {DuplicateChoice::Skip, {"Jan|||Dijk|jan@x.nl [Friends]", "Bea|||Early|bea@x.nl [Home]", "Nobody|||| []"}},
+        {DuplicateChoice::Skip,
+         {"Jan|||Dijk|jan@x.nl [Friends]", "Bea|||Early|bea@x.nl [Home]", "Nobody|||| []"}},
         {DuplicateChoice::Update,
          {"Johan|||Dijk|jan@x.nl [Friends,Work]", "Bea|||Later|bea@x.nl [Club,Home]", "Nobody|||| []"}},
     };
@@ -109,7 +122,8 @@ TEST_F(Import, DuplicatesAreSkippedOrUpdated)
 TEST_F(Import, NothingChangesWhenTheImportCannotFinish)
 {
     QByteArray many = header;
-    for (int i = 0; i < 300; ++i) many += QByteArray("P,,,") + QByteArray::number(i) + ",p" + QByteArray::number(i) + "@x.nl,New\n";
+    for (int i = 0; i < 300; ++i)
+        many += QByteArray("P,,,") + QByteArray::number(i) + ",p" + QByteArray::number(i) + "@x.nl,New\n";
     struct Case {
         const char* name;
         QByteArray file;
@@ -128,9 +142,10 @@ TEST_F(Import, NothingChangesWhenTheImportCannotFinish)
         SCOPED_TRACE(c.name);
         const auto db = freshDatabase(QStringLiteral("fail%1.sqlite").arg(n++));
         QSqlQuery insert(db->connection());
-        ASSERT_TRUE(insert.exec(QStringLiteral("INSERT INTO persons (number, firstname, initials, infix, lastname, "
-                                               "emailaddress) VALUES (%1, 'Kept', '', '', '', 'kept@x.nl')")
-                                    .arg(c.highestStored)));
+        ASSERT_TRUE(
+            insert.exec(QStringLiteral("INSERT INTO persons (number, firstname, initials, infix, lastname, "
+                                       "emailaddress) VALUES (%1, 'Kept', '', '', '', 'kept@x.nl')")
+                            .arg(c.highestStored)));
         const QStringList before = contents(*db);
         const ImportResult result = import(*db, c.file, DuplicateChoice::Update, nullptr,
                                            [&](int done, int) { return done != c.cancelAt; });
@@ -145,11 +160,12 @@ TEST_F(Import, NothingChangesWhenTheImportCannotFinish)
 TEST_F(Import, ExportThenImportIntoAnEmptyDatabaseKeepsEverything)
 {
     const auto source = freshDatabase(QStringLiteral("source.sqlite"));
-    const QByteArray file = header +
-                            "Zoë,Z.,van der,Ørsted-Łukasiewicz,zoe@x.nl,\"Fri, ends;Work\\;Late;Back\\\\slash\"\n"
-                            "\"Quote \"\"me\"\"\",,,\"Multi; part\",q@x.nl,\n"
-                            ",,,渡辺,,日本語のグループ名としては長めの名前を付けて折り返しを試す\n"
-                            "Ann,,,,ann@x.nl,Work\n";
+    const QByteArray file =
+        header +
+        "Zoë,Z.,van der,Ørsted-Łukasiewicz,zoe@x.nl,\"Fri, ends;Work\\;Late;Back\\\\slash\"\n"
+        "\"Quote \"\"me\"\"\",,,\"Multi; part\",q@x.nl,\n"
+        ",,,渡辺,,日本語のグループ名としては長めの名前を付けて折り返しを試す\n"
+        "Ann,,,,ann@x.nl,Work\n";
     ASSERT_FALSE(import(*source, file, DuplicateChoice::Skip).error);
     const QStringList stored = contents(*source);
     ASSERT_EQ(stored.size(), 4);
@@ -159,6 +175,16 @@ TEST_F(Import, ExportThenImportIntoAnEmptyDatabaseKeepsEverything)
         const QString path = dir_.filePath(QStringLiteral("out%1.%2").arg(n).arg(fileExtension(format)));
         data::DataError error;
         ASSERT_TRUE(writePersonsFile(path, collectPersons(*source, &error), format).isEmpty());
+        if (format != FileFormat::Csv) {
+            // Folded lines: at most 75 bytes, never a character split over two.
+            QFile written(path);
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            for (const QByteArray& line : written.readAll().split('\n')) {
+                EXPECT_LE(line.size(), 76) << line.toStdString();
+                EXPECT_TRUE(decodeUtf8(line.startsWith(' ') ? line.mid(1) : line).has_value())
+                    << line.toStdString();
+            }
+        }
         const auto target = freshDatabase(QStringLiteral("target%1.sqlite").arg(n++));
         data::DataError prepareError;
         const ImportPlan plan = ImportPlan::prepare(readPersonsFile(path), *target, &prepareError);

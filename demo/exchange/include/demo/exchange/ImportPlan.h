@@ -28,8 +28,8 @@ struct ImportCounts {
 };
 
 struct ImportResult {
-    data::DataError error;  // set when nothing was imported because of a failure
-    bool cancelled = false; // nothing was imported because the progress callback said stop
+    data::DataError error;   // set when nothing was imported because of a failure
+    bool cancelled = false;  // nothing was imported because the progress callback said stop
     int added = 0;
     int updated = 0;
     int skipped = 0;
@@ -53,7 +53,8 @@ public:
     // Imports the rows in one transaction on the calling thread's connection.
     // Duplicates are judged again inside it, so a person added since the
     // preview is updated or skipped rather than failing the import.
-    ImportResult apply(const data::ContactDatabase& db, DuplicateChoice choice, const Progress& progress = {}) const;
+    ImportResult apply(const data::ContactDatabase& db, DuplicateChoice choice,
+                       const Progress& progress = {}) const;
 
 private:
     ParsedPersons parsed_;

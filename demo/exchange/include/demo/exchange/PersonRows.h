@@ -14,7 +14,7 @@ namespace demo::exchange {
 // One person as a file gives it. `person.number` stays 0: numbers are the
 // database's, never the file's.
 struct PersonRow {
-    int line = 0;        // line of the file where the row (or the vCard) begins
+    int line = 0;  // line of the file where the row (or the vCard) begins
     data::Person person;
     QStringList groups;  // group names, each at most width::GroupName, no two equal ignoring case
 };
@@ -25,7 +25,7 @@ struct RowNote {
 };
 
 struct ParsedPersons {
-    std::vector<PersonRow> rows;  // in file order
+    std::vector<PersonRow> rows;    // in file order
     std::vector<RowNote> unusable;  // rows left out, with the reason
     std::vector<RowNote> warnings;  // rows taken, but with a text cut to its width
     // Set when the file as a whole cannot be read (not UTF-8, an unterminated
