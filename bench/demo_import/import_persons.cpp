@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <ctime>
 
 #include "demo/data/PersonsTable.h"
 #include "demo/exchange/CsvWriter.h"
@@ -46,6 +47,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The processor time beside the wall time: on a machine shared with other
+    // work the wall time says more about the neighbours than about the import.
+    const std::clock_t cpuStart = std::clock();
     QElapsedTimer total;
     total.start();
     QElapsedTimer step;
@@ -58,6 +62,7 @@ int main(int argc, char** argv)
     const exchange::ImportResult result = plan.apply(db, exchange::DuplicateChoice::Skip);
     const qint64 applyMs = step.restart();
     const qint64 totalMs = total.elapsed();
+    const long long cpuMs = static_cast<long long>(std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC;
     if (error || result.error || result.added != personCount) {
         std::fprintf(stderr, "import failed: %s %s (%d added)\n", qPrintable(error.text),
                      qPrintable(result.error.text), result.added);
@@ -65,8 +70,8 @@ int main(int argc, char** argv)
     }
     std::printf(
         "import of %d persons (%d groups, %d memberships) from CSV: %lld ms "
-        "(reading %lld ms, preview %lld ms, writing %lld ms); target under 3000 ms\n",
-        personCount, result.groupsCreated, result.membershipsAdded, totalMs, readMs, planMs, applyMs);
+        "(reading %lld ms, preview %lld ms, writing %lld ms; processor time %lld ms); target under 3000 ms\n",
+        personCount, result.groupsCreated, result.membershipsAdded, totalMs, readMs, planMs, applyMs, cpuMs);
 
     step.restart();
     const std::vector<exchange::PersonRow> stored = exchange::collectPersons(db, &error);
