@@ -6,9 +6,11 @@
 
 namespace demo {
 
-BackgroundWorker::BackgroundWorker() : context_(new QObject)
+BackgroundWorker::BackgroundWorker(std::function<void()> atEnd) : context_(new QObject)
 {
     context_->moveToThread(&thread_);
+    if (atEnd)
+        QObject::connect(&thread_, &QThread::finished, context_, std::move(atEnd), Qt::DirectConnection);
     QObject::connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
     thread_.setObjectName(QStringLiteral("persons exchange"));
     thread_.start();

@@ -31,7 +31,9 @@ private:
 
 class BackgroundWorker {
 public:
-    BackgroundWorker();
+    // `atEnd` runs on the worker thread as its last act (to give back what
+    // the jobs took there, such as a database connection).
+    explicit BackgroundWorker(std::function<void()> atEnd = {});
     ~BackgroundWorker();  // waits for a running job
     BackgroundWorker(const BackgroundWorker&) = delete;
     BackgroundWorker& operator=(const BackgroundWorker&) = delete;

@@ -26,7 +26,11 @@ QString importResultText(const exchange::ImportResult& result)
 
 PersonsExchangeCommands::PersonsExchangeCommands(const data::ContactDatabase& db,
                                                  quillnet::HostServices& host, QWidget* parent)
-    : db_(db), host_(host), parent_(parent), lastFolder_(QDir::homePath())
+    : db_(db),
+      host_(host),
+      parent_(parent),
+      worker_([&db] { db.releaseThreadConnection(); }),
+      lastFolder_(QDir::homePath())
 {
     askImport = [this](const exchange::ImportPlan& plan,
                        const QString& path) -> std::optional<exchange::DuplicateChoice> {

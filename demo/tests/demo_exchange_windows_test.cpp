@@ -69,6 +69,23 @@ private slots:
         QCOMPARE(written.rows.front().groups, QStringList({QStringLiteral("Club"), QStringLiteral("Work")}));
     }
 
+    void workerGivesItsConnectionBack()
+    {
+        DemoTestFolders folders;
+        auto db = folders.openDatabase();
+        QVERIFY(db);
+        const int before = db->connectionCount();
+        {
+            quillnet::RecordingHostServices host;
+            PersonsExchangeCommands commands(*db, host, nullptr);
+            commands.askFormat = [] { return std::optional(exchange::FileFormat::Csv); };
+            host.answerNextFileDialog(folders.root.filePath(QStringLiteral("all.csv")).toStdString());
+            commands.exportPersons();
+            QCOMPARE(db->connectionCount(), before + 1);
+        }
+        QCOMPARE(db->connectionCount(), before);
+    }
+
     void unreadableFileImportsNothing()
     {
         DemoTestFolders folders;

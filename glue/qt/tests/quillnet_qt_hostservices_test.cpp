@@ -116,7 +116,8 @@ private slots:
         request.forSaving = true;
         bool saving = false;
         answerWhenOpen<QFileDialog>([&](QFileDialog& dialog) {
-            saving = dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile;
+            saving =
+                dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile;
             static_cast<QDialog&>(dialog).accept();
         });
         const std::optional<std::string> chosen = host.chooseFile(request);
