@@ -20,6 +20,9 @@ struct FileDialogRequest {
     std::string filters;
     std::string startDirectory;
     std::string proposedName;
+    // A file to write rather than one to read: it need not exist yet, and the
+    // dialog asks before an existing one is replaced.
+    bool forSaving = false;
 };
 
 class HostServices {

@@ -71,7 +71,12 @@ std::optional<std::string> QtHostServices::chooseFile(const quillnet::FileDialog
     return onWindowThread<std::optional<std::string>>([&]() -> std::optional<std::string> {
         QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title),
                            QString::fromStdString(request.startDirectory));
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (request.forSaving) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+        } else {
+            dialog.setFileMode(QFileDialog::ExistingFile);
+        }
         dialog.setNameFilters(qtNameFilters(request.filters));
         if (!request.proposedName.empty()) dialog.selectFile(QString::fromStdString(request.proposedName));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -106,6 +106,25 @@ private slots:
         answerWhenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
         QVERIFY(!host.chooseFile(request).has_value());
     }
+
+    void fileDialogForSavingTakesANewName()
+    {
+        QTemporaryDir dir;
+        quillnet::qt::QtHostServices host;
+        quillnet::FileDialogRequest request{"Export persons", "CSV files|*.csv", dir.path().toStdString(),
+                                            "persons.csv"};
+        request.forSaving = true;
+        bool saving = false;
+        answerWhenOpen<QFileDialog>([&](QFileDialog& dialog) {
+            saving =
+                dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile;
+            static_cast<QDialog&>(dialog).accept();
+        });
+        const std::optional<std::string> chosen = host.chooseFile(request);
+        QVERIFY(saving);
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(*chosen), dir.filePath("persons.csv"));
+    }
 };
 
 QTEST_MAIN(QtHostServicesTest)
