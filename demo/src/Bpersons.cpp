@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <map>
 
 #include "FGroup.h"
 #include "FGroupPerson.h"
@@ -347,6 +348,55 @@ void Bpersons::moveInTree(TreeMove move)
     tree_->setCurrentIndex(target);
     tree_->scrollTo(target);
 }
+
+void Bpersons::navigate(NavigationButton button)
+{
+    switch (button) {
+    case NavigationButton::Insert: return insertInActiveArea();
+    case NavigationButton::Change: return changeInActiveArea();
+    case NavigationButton::Delete: return deleteInActiveArea();
+    case NavigationButton::FirstPage:
+    case NavigationButton::PriorPage:
+    case NavigationButton::PriorRecord:
+    case NavigationButton::NextRecord:
+    case NavigationButton::NextPage:
+    case NavigationButton::LastPage: break;
+    default: return;  // nothing to locate, select or recall outside a form
+    }
+    if (activeArea_ == Area::Persons) return moveInPersons(button);
+    if (activeArea_ == Area::PersonGroups) return;
+    static const std::map<NavigationButton, TreeMove> moves = {
+        {NavigationButton::FirstPage, TreeMove::FirstPage},     {NavigationButton::PriorPage, TreeMove::PriorPage},
+        {NavigationButton::PriorRecord, TreeMove::PriorRecord}, {NavigationButton::NextRecord, TreeMove::NextRecord},
+        {NavigationButton::NextPage, TreeMove::NextPage},       {NavigationButton::LastPage, TreeMove::LastPage}};
+    moveInTree(moves.at(button));
+}
+
+void Bpersons::moveInPersons(NavigationButton button)
+{
+    const int page = qMax(1, personsView_->viewport()->height() / qMax(1, personsView_->verticalHeader()->defaultSectionSize()));
+    int row = personsView_->currentIndex().row();
+    switch (button) {
+    case NavigationButton::FirstPage: row = 0; break;
+    case NavigationButton::PriorPage: row -= page; break;
+    case NavigationButton::PriorRecord: row -= 1; break;
+    case NavigationButton::NextRecord: row += 1; break;
+    case NavigationButton::NextPage: row += page; break;
+    case NavigationButton::LastPage:
+        while (personsModel_->canFetchMore({})) personsModel_->fetchMore({});
+        row = personsModel_->rowCount() - 1;
+        break;
+    default: return;
+    }
+    // The view asks for the next batch only when it scrolls to the end.
+    while (row >= personsModel_->rowCount() && personsModel_->canFetchMore({})) personsModel_->fetchMore({});
+    row = qBound(0, row, personsModel_->rowCount() - 1);
+    if (personsModel_->rowCount() == 0) return;
+    personsView_->selectRow(row);
+    personsView_->scrollTo(personsModel_->index(row, 0));
+}
+
+void Bpersons::refreshNames() { personsChanged(std::nullopt); }
 
 std::optional<data::Person> Bpersons::selectedPerson() const
 {

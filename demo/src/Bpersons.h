@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "GroupTreeModel.h"
+#include "NavigationTarget.h"
 #include "PersonsContext.h"
 #include "TreeMoves.h"
 #include "demo/data/Records.h"
@@ -26,7 +27,7 @@ class LocatorTableView;
 class PersonGroupsModel;
 class PersonListModel;
 
-class Bpersons : public QWidget {
+class Bpersons : public QWidget, public NavigationTarget {
     Q_OBJECT
 public:
     explicit Bpersons(PersonsContext context, QWidget* parent = nullptr);
@@ -42,6 +43,12 @@ public:
     // Rebuilds the tree and selects the row with the same level and record;
     // `select` names another row to select instead.
     void rebuildTree(std::optional<GroupTreeModel::RowKey> select = std::nullopt);
+
+    // The frame's toolbar: moves through the list that had the focus last,
+    // and its insert, change and delete act on that list.
+    void navigate(NavigationButton button) override;
+    // Names are shown anew, as after a change of the display-name option.
+    void refreshNames();
 
     // The persons list's actions.
     void insertPerson();
@@ -86,6 +93,7 @@ private:
     void addPersonToGroup(qint16 personNumber, qint16 groupNumber);
     void addSelectedPersonToGroup(qint16 groupNumber);
     void focusMoved(QWidget* from, QWidget* to);
+    void moveInPersons(NavigationButton button);
     GroupTreeModel::RowKey selectedTreeKey() const;
 
     PersonsContext context_;

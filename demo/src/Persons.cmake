@@ -11,6 +11,7 @@ add_library(demo_persons STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FieldRecall.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GroupTreeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LocatorTableView.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/OpenPersonsWindow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PersonGroupsModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PersonListModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PersonsContext.cpp
@@ -19,4 +20,5 @@ add_library(demo_persons STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TreeMoves.cpp)
 set_target_properties(demo_persons PROPERTIES AUTOMOC ON)
 target_include_directories(demo_persons PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(demo_persons PUBLIC demo_data quillnet_glue Qt6::Widgets)
+target_link_libraries(demo_persons PUBLIC demo_core demo_data quillnet_glue Qt6::Widgets)
+target_link_libraries(demo PRIVATE demo_persons)

@@ -4,6 +4,7 @@
 
 #include "DemoProgram.h"
 #include "FrameHooks.h"
+#include "OpenPersonsWindow.h"
 #include "quillnet/qt/QtHostServices.h"
 
 int main(int argc, char** argv)
@@ -15,5 +16,6 @@ int main(int argc, char** argv)
 
     quillnet::qt::QtHostServices host;
     demo::FrameHooks hooks;  // the persons' windows and the mail window plug in here
+    hooks.persons = [](demo::MainFrame& frame) { demo::openPersonsWindow(frame); };
     return demo::DemoProgram(host, hooks).run();
 }
