@@ -43,6 +43,8 @@ private slots:
     void renamedGroupShowsInTree();
     void personsListReadsInBatches();
     void changeByOtherStationKeepsTypingForRecall();
+    void toolbarMovesThroughTree_data();
+    void toolbarMovesThroughTree();
 
 private:
     qint16 addPerson(const QString& first, const QString& last, const QString& email);
@@ -381,6 +383,53 @@ void PersonsWindowTest::changeByOtherStationKeepsTypingForRecall()
     form.accept();
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(data::PersonsTable(*db_).fetch(jan)->lastName, QStringLiteral("Dyke"));
+}
+
+void PersonsWindowTest::toolbarMovesThroughTree_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("to");
+    using B = NavigationButton;
+    // Group A is open (Ann, Bob), B closed over Cy, C has no members.
+    QTest::newRow("next record opens a closed group") << "B" << int(B::NextRecord) << "Cy Gamma";
+    QTest::newRow("next record leaves a group's last member") << "Bob Beta" << int(B::NextRecord) << "B";
+    QTest::newRow("prior record opens the group above") << "C" << int(B::PriorRecord) << "Cy Gamma";
+    QTest::newRow("prior record from a first member") << "Ann Alpha" << int(B::PriorRecord) << "A";
+    QTest::newRow("next page stays on the level") << "Ann Alpha" << int(B::NextPage) << "Bob Beta";
+    QTest::newRow("next page climbs at the end") << "Bob Beta" << int(B::NextPage) << "B";
+    QTest::newRow("prior page climbs at the start") << "Ann Alpha" << int(B::PriorPage) << "A";
+    QTest::newRow("first page of the level") << "C" << int(B::FirstPage) << "A";
+    QTest::newRow("first page from the first row") << "A" << int(B::FirstPage) << "Groups";
+    QTest::newRow("last page of the level") << "A" << int(B::LastPage) << "C";
+    QTest::newRow("last page from a last member") << "Bob Beta" << int(B::LastPage) << "C";
+}
+
+void PersonsWindowTest::toolbarMovesThroughTree()
+{
+    QFETCH(QString, from);
+    QFETCH(int, button);
+    QFETCH(QString, to);
+    const qint16 ann = addPerson("Ann", "Alpha", "ann@example.org");
+    const qint16 bob = addPerson("Bob", "Beta", "bob@example.org");
+    const qint16 cy = addPerson("Cy", "Gamma", "cy@example.org");
+    const qint16 a = addGroup("A");
+    const qint16 b = addGroup("B");
+    addGroup("C");
+    addMember(ann, a);
+    addMember(bob, a);
+    addMember(cy, b);
+    window_ = openWindow();
+    window_->treeModel()->setGroupExpanded(a, true);
+    window_->rebuildTree();
+    const QModelIndexList start = window_->treeModel()->match(window_->treeModel()->rootIndex(), Qt::DisplayRole, from,
+                                                              1, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(start.size(), 1);
+    window_->tree()->setCurrentIndex(start.front());
+
+    window_->navigate(NavigationButton(button));
+
+    QCOMPARE(window_->tree()->currentIndex().data().toString(), to);
 }
 
 QTEST_MAIN(PersonsWindowTest)
