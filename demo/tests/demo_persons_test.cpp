@@ -43,6 +43,8 @@ private slots:
     void renamedGroupShowsInTree();
     void personsListReadsInBatches();
     void changeByOtherStationKeepsTypingForRecall();
+    void insertsFromTreeSelectTheNewRow();
+    void gainingFocusShowsOtherStationsChanges();
     void toolbarMovesThroughTree_data();
     void toolbarMovesThroughTree();
 
@@ -383,6 +385,72 @@ void PersonsWindowTest::changeByOtherStationKeepsTypingForRecall()
     form.accept();
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(data::PersonsTable(*db_).fetch(jan)->lastName, QStringLiteral("Dyke"));
+}
+
+void PersonsWindowTest::insertsFromTreeSelectTheNewRow()
+{
+    const qint16 jan = addPerson("Jan", "Dijk", "jan@example.org");
+    window_ = openWindow();
+    window_->tree()->setCurrentIndex(window_->treeModel()->rootIndex());
+    QString title;
+    fillForm_ = [&](QDialog& form) {
+        title = form.windowTitle();
+        form.findChild<QLineEdit*>("name")->setText("Club");
+    };
+    window_->insertFromTree();
+    QCOMPARE(title, QStringLiteral("Record will be Added  (New)"));
+    const auto groups = data::GroupTable(*db_).all(true);
+    QCOMPARE(int(groups.size()), 1);
+    const qint16 club = groups.front().number;
+    QCOMPARE(window_->tree()->currentIndex(), treeRow(groupKey(club)));
+
+    // Case does not make another name: refused, the form stays open.
+    window_->tree()->setCurrentIndex(window_->treeModel()->rootIndex());
+    fillForm_ = [](QDialog& form) { form.findChild<QLineEdit*>("name")->setText("CLUB"); };
+    window_->insertFromTree();
+    QCOMPARE(boxCaptions(), QStringList{"Duplicate Key Error"});
+    QCOMPARE(int(data::GroupTable(*db_).all(true).size()), 1);
+
+    // A member added from the group's row opens the group on the new row.
+    window_->tree()->setCurrentIndex(treeRow(groupKey(club)));
+    fillForm_ = [&](QDialog& form) {
+        auto* people = form.findChild<QComboBox*>("person");
+        people->setCurrentIndex(people->findData(int(jan)));
+    };
+    window_->insertFromTree();
+    QCOMPARE(membershipCount(jan, club), 1);
+    const QModelIndex member = treeRow({GroupTreeModel::MemberLevel, {jan, club}});
+    QVERIFY(member.isValid());
+    QCOMPARE(window_->tree()->currentIndex(), member);
+    QCOMPARE(member.data().toString(), QStringLiteral("Jan Dijk"));
+}
+
+void PersonsWindowTest::gainingFocusShowsOtherStationsChanges()
+{
+    const qint16 club = addGroup("Club");
+    window_ = openWindow();
+    QLineEdit elsewhere;
+    elsewhere.show();
+    window_->show();
+    window_->tree()->setCurrentIndex(treeRow(groupKey(club)));
+    elsewhere.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    {
+        data::ContactDatabase otherStation(db_->location());
+        QVERIFY(!otherStation.open());
+        data::Group group;
+        group.name = "Acquaintances";
+        QVERIFY(!data::GroupTable(otherStation).insert(group));
+    }
+    QCOMPARE(window_->treeModel()->rowCount(window_->treeModel()->rootIndex()), 1);
+
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_->tree()->setFocus();
+    QTRY_COMPARE(window_->treeModel()->rowCount(window_->treeModel()->rootIndex()), 2);
+    // Same row selected again, though it moved down below the new group.
+    QCOMPARE(window_->tree()->currentIndex(), treeRow(groupKey(club)));
+    QCOMPARE(window_->tree()->currentIndex().row(), 1);
 }
 
 void PersonsWindowTest::toolbarMovesThroughTree_data()
