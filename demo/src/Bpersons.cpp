@@ -65,7 +65,12 @@ Bpersons::Bpersons(PersonsContext context, QWidget* parent)
     updateButtons();
 }
 
-Bpersons::~Bpersons() = default;
+Bpersons::~Bpersons()
+{
+    // Taking down the child widgets moves the focus; by then this is no
+    // longer a Bpersons and must not hear of it.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void Bpersons::buildLayout()
 {

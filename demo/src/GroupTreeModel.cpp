@@ -30,6 +30,7 @@ GroupTreeModel::GroupTreeModel(const data::ContactDatabase& database, std::funct
     readGroups(false);
 }
 
+
 void GroupTreeModel::rebuild()
 {
     beginResetModel();
