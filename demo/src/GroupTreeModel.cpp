@@ -55,26 +55,28 @@ void GroupTreeModel::readGroups(bool expandAll)
 {
     groups_.clear();
     data::GroupTable groupTable(database_);
+    data::GroupPersonTable memberships(database_);
     for (const data::Group& group : groupTable.all(true)) {
         GroupRow row;
         row.group = group;
         row.text = group.name.left(TextWidth);
-        row.hasMembers = groupTable.hasMembers(group.number);
+        row.memberCount = memberships.countOfGroup(group.number);
+        row.hasMembers = row.memberCount > 0;
         // A group remembered as expanded that lost its last member is simply
         // shown without a mark; it opens again once it has members.
         if (row.hasMembers && (expandAll || expanded_.contains(group.number))) {
             expanded_.insert(group.number);
-            loadMembers(row);
+            row.open = true;
         }
         groups_.push_back(std::move(row));
     }
 }
 
-void GroupTreeModel::loadMembers(GroupRow& group) const
+const std::vector<GroupTreeModel::MemberRow>& GroupTreeModel::membersOf(const GroupRow& group) const
 {
+    if (group.loaded) return group.members;
     const bool lastFirst = lastNameFirst_ && lastNameFirst_();
     data::GroupPersonTable memberships(database_);
-    group.members.clear();
     data::MembershipCursor after;
     for (;;) {
         const auto batch = memberships.membersOf(group.group.number, after, MembersPerRead);
@@ -84,7 +86,11 @@ void GroupTreeModel::loadMembers(GroupRow& group) const
         if (static_cast<int>(batch.size()) < MembersPerRead) break;
         after = data::MembershipCursor{batch.back().first.personNumber};
     }
+    // The rows were counted when the group was read; members added or
+    // removed by another station since then wait for the next rebuild.
+    group.members.resize(group.memberCount);
     group.loaded = true;
+    return group.members;
 }
 
 void GroupTreeModel::setGroupExpanded(qint16 groupNumber, bool expanded)
@@ -118,7 +124,7 @@ GroupTreeModel::RowKey GroupTreeModel::keyOf(const QModelIndex& index) const
     if (key.level == GroupLevel)
         key.record.groupNumber = groups_[index.row()].group.number;
     else if (key.level == MemberLevel)
-        key.record = groups_[index.internalId() - FirstMemberId].members[index.row()].membership;
+        key.record = membersOf(groups_[index.internalId() - FirstMemberId])[index.row()].membership;
     return key;
 }
 
@@ -134,7 +140,8 @@ QModelIndex GroupTreeModel::indexOf(const RowKey& key) const
     if (key.level == RootLevel) return rootIndex();
     const QModelIndex group = groupIndex(key.record.groupNumber);
     if (!group.isValid() || key.level == GroupLevel) return group;
-    const auto& members = groups_[group.row()].members;
+    if (!groups_[group.row()].open) return {};
+    const auto& members = membersOf(groups_[group.row()]);
     for (size_t i = 0; i < members.size(); ++i)
         if (members[i].membership.personNumber == key.record.personNumber)
             return createIndex(static_cast<int>(i), 0, FirstMemberId + group.row());
@@ -172,7 +179,7 @@ int GroupTreeModel::rowCount(const QModelIndex& parent) const
     switch (levelOf(parent)) {
     case -1: return 1;
     case RootLevel: return static_cast<int>(groups_.size());
-    case GroupLevel: return static_cast<int>(groups_[parent.row()].members.size());
+    case GroupLevel: return groups_[parent.row()].open ? groups_[parent.row()].memberCount : 0;
     default: return 0;
     }
 }
@@ -192,20 +199,15 @@ bool GroupTreeModel::hasChildren(const QModelIndex& parent) const
 bool GroupTreeModel::canFetchMore(const QModelIndex& parent) const
 {
     const GroupRow* row = levelOf(parent) == GroupLevel ? &groups_[parent.row()] : nullptr;
-    return row && row->hasMembers && !row->loaded;
+    return row && row->hasMembers && !row->open;
 }
 
 void GroupTreeModel::fetchMore(const QModelIndex& parent)
 {
     if (!canFetchMore(parent)) return;
-    GroupRow loaded = groups_[parent.row()];
-    loadMembers(loaded);
-    if (loaded.members.empty()) {
-        groups_[parent.row()] = std::move(loaded);
-        return;
-    }
-    beginInsertRows(parent, 0, static_cast<int>(loaded.members.size()) - 1);
-    groups_[parent.row()] = std::move(loaded);
+    GroupRow& group = groups_[parent.row()];
+    beginInsertRows(parent, 0, group.memberCount - 1);
+    group.open = true;
     endInsertRows();
 }
 
@@ -218,7 +220,7 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         if (level == RootLevel) return QStringLiteral("Groups");
         if (level == GroupLevel) return group->text;
-        return group->members[index.row()].text;
+        return membersOf(*group)[index.row()].text;
     case Qt::DecorationRole:
         return treeIcon(level == RootLevel ? RootIcon : level == GroupLevel ? GroupIcon : MemberIcon);
     case IconNumberRole: return level == RootLevel ? RootIcon : level == GroupLevel ? GroupIcon : MemberIcon;

@@ -1,7 +1,9 @@
 // The contacts window's tree: the root row "Groups", under it every group in
-// name order, under an expanded group its members by display name. Members
-// are read only when their group is expanded; a group shows an expand mark
-// only when it has members. The groups that are expanded are remembered by
+// name order, under an expanded group its members by display name. A group
+// is read with its member count only; its members are read when one of their
+// rows is first asked for, so opening every group of a large file costs no
+// more than the rows on the screen. A group shows an expand mark only when
+// it has members. The groups that are expanded are remembered by
 // number, so a rebuild (after any change, or when the window gains the focus)
 // shows the same groups open again.
 #ifndef DEMO_GROUPTREEMODEL_H
@@ -98,13 +100,16 @@ private:
     struct GroupRow {
         data::Group group;
         QString text;
+        int memberCount = 0;
         bool hasMembers = false;
-        bool loaded = false;
-        std::vector<MemberRow> members;
+        bool open = false;  // its member rows are in the model
+        mutable bool loaded = false;
+        mutable std::vector<MemberRow> members;
     };
 
     void readGroups(bool expandAll);
-    void loadMembers(GroupRow& group) const;
+    // The group's members, read on first use.
+    const std::vector<MemberRow>& membersOf(const GroupRow& group) const;
     const GroupRow* groupRowOf(const QModelIndex& index) const;
 
     const data::ContactDatabase& database_;
