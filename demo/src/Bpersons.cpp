@@ -60,7 +60,9 @@ Bpersons::Bpersons(PersonsContext context, QWidget* parent)
     setWindowTitle(QStringLiteral("Adresses"));
     buildLayout();
     connectViews();
-    rebuildTree(GroupTreeModel::RowKey{});
+    // The model has just read the tree; only the view's state is missing.
+    restoreExpansion();
+    tree_->setCurrentIndex(treeModel_->rootIndex());
     if (personsModel_->rowCount() > 0) personsView_->selectRow(0);
     updateButtons();
 }

@@ -1,6 +1,7 @@
 // What a record form was asked to do, how it ended (the caller reads the
-// outcome after the form has closed, whatever it showed in between), and the box a form shows for a request
-// it cannot serve (it then closes without accepting input).
+// outcome after the form has closed, whatever it showed in between), and the
+// box a form shows for a request it cannot serve (it then closes without
+// accepting input).
 #ifndef DEMO_FORMREQUEST_H
 #define DEMO_FORMREQUEST_H
 
