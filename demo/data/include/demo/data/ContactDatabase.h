@@ -1,8 +1,5 @@
 #pragma once
 // The contact database: one per program (or per test), shared by every thread.
-#include "demo/data/DataError.h"
-#include "demo/data/DatabaseLocation.h"
-
 #include <QSqlDatabase>
 #include <atomic>
 #include <functional>
@@ -10,6 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "demo/data/DataError.h"
+#include "demo/data/DatabaseLocation.h"
 
 namespace demo::data {
 
@@ -30,6 +30,10 @@ public:
     // it): made on first use on each thread, with foreign keys on for SQLite. Invalid (not open)
     // when open() has not succeeded.
     QSqlDatabase connection() const;
+    // Closes the calling thread's connection; a worker thread calls it before it ends, as
+    // connections are otherwise kept until the ContactDatabase goes (one server session each).
+    void releaseThreadConnection() const;
+    int connectionCount() const;  // connections open now, over all threads
     const DatabaseLocation& location() const;
     bool isPostgres() const { return location_.engine == DatabaseLocation::Engine::PostgreSql; }
 
@@ -46,7 +50,7 @@ private:
     DataError openSqlite(std::vector<DataError>* notices);
     DataError openPostgres();
     DataError createPostgresDatabase();
-    DataError createSchema();
+    QString createSchema();  // the engine's complaint, empty when all is well
     DataError rebuildDamagedIndexes(std::vector<DataError>* notices);
     int& depthOf(const QString& connection) const;
 
