@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <map>
 
+#include "ChildWindow.h"
 #include "FGroup.h"
 #include "FGroupPerson.h"
 #include "FPerson.h"
@@ -126,8 +127,7 @@ void Bpersons::buildLayout()
     connect(groupDelete_, &QPushButton::clicked, this, &Bpersons::deletePersonGroup);
 
     auto* closeButton = button(QStringLiteral("Close"), QStringLiteral("Close window"));
-    // Inside the frame the window is an MDI child: close its sub-window.
-    connect(closeButton, &QPushButton::clicked, this, [this] { window() == this ? close() : parentWidget()->close(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
 
     auto* treeColumn = new QVBoxLayout;
     treeColumn->addLayout(row({collapse, expand}));

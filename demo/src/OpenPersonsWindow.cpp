@@ -1,6 +1,5 @@
 #include "OpenPersonsWindow.h"
 
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTreeView>
 
@@ -15,9 +14,7 @@ Bpersons* openPersonsWindow(MainFrame& frame)
     auto* window = new Bpersons(PersonsContext{frame.database(), frame.host(), [&state] { return state.lastNameFirst(); }, {}});
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&state, &ProgramState::lastNameFirstChanged, window, &Bpersons::refreshNames);
-    QMdiSubWindow* child = frame.workArea()->addSubWindow(window);
-    child->setAttribute(Qt::WA_DeleteOnClose);
-    child->show();
+    frame.addChildWindow(window)->setAttribute(Qt::WA_DeleteOnClose);
     window->tree()->setFocus();
     return window;
 }
