@@ -1,5 +1,7 @@
-// What a record form was asked to do, and the box a form shows for a request
-// it cannot serve (it then closes without accepting input).
+// What a record form was asked to do, how it ended (the caller reads the
+// outcome after the form has closed, whatever it showed in between), and the
+// box a form shows for a request it cannot serve (it then closes without
+// accepting input).
 #ifndef DEMO_FORMREQUEST_H
 #define DEMO_FORMREQUEST_H
 
@@ -8,6 +10,7 @@
 namespace demo {
 
 enum class FormRequest { Insert, Change, Delete };
+enum class FormOutcome { Completed, Cancelled };
 
 // "Invalid Request" / "This form cannot be used to insert (update, delete) a record".
 void showInvalidRequest(quillnet::HostServices& host, FormRequest request);

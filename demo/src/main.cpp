@@ -5,6 +5,7 @@
 #include "DemoProgram.h"
 #include "FrameHooks.h"
 #include "PersonsExchangeHooks.h"
+#include "OpenPersonsWindow.h"
 #include "quillnet/qt/QtHostServices.h"
 
 int main(int argc, char** argv)
@@ -17,5 +18,6 @@ int main(int argc, char** argv)
     quillnet::qt::QtHostServices host;
     demo::FrameHooks hooks;  // the persons' windows and the mail window plug in here
     demo::addPersonsExchange(hooks);
+    hooks.persons = [](demo::MainFrame& frame) { demo::openPersonsWindow(frame); };
     return demo::DemoProgram(host, hooks).run();
 }

@@ -1,0 +1,46 @@
+// The group form: one name. Insert gives the group the next free number;
+// change saves only when no other station changed the group meanwhile;
+// delete asks first and is refused while the group has members.
+#ifndef DEMO_FGROUP_H
+#define DEMO_FGROUP_H
+
+#include <QDialog>
+
+#include "FormRequest.h"
+#include "PersonsContext.h"
+#include "demo/data/Records.h"
+
+class QLineEdit;
+
+namespace demo {
+
+class FieldRecall;
+
+class FGroup : public QDialog {
+    Q_OBJECT
+public:
+    FGroup(const PersonsContext& context, FormRequest request, const data::Group& record, QWidget* parent = nullptr);
+
+    // Runs the form (for a delete only the confirmation); `record` holds the
+    // group as saved when the outcome is Completed.
+    static FormOutcome run(const PersonsContext& context, FormRequest request, data::Group& record,
+                           QWidget* parent = nullptr);
+
+    QLineEdit* nameEdit() const { return name_; }
+    const data::Group& record() const { return asRead_; }
+    FieldRecall* recall() const { return recall_; }
+
+public slots:
+    void accept() override;
+
+private:
+    const PersonsContext& context_;
+    FormRequest request_;
+    data::Group asRead_;
+    QLineEdit* name_;
+    FieldRecall* recall_;
+};
+
+}  // namespace demo
+
+#endif

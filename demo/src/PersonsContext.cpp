@@ -1,0 +1,9 @@
+#include "PersonsContext.h"
+
+#include <QDialog>
+
+namespace demo {
+
+int PersonsContext::run(QDialog& form) const { return runForm ? runForm(form) : form.exec(); }
+
+}  // namespace demo
