@@ -1,0 +1,22 @@
+# The compose window, its recipient scans and the batched mass send.
+add_library(demo_mail STATIC
+  src/Recipient.cpp
+  src/GlueText.cpp
+  src/MailComposer.cpp
+  src/RefusedRecipients.cpp
+  src/MassSend.cpp)
+set_target_properties(demo_mail PROPERTIES AUTOMOC ON)
+target_include_directories(demo_mail PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
+target_link_libraries(demo_mail PUBLIC Qt6::Core quillnet_glue)
+
+if(QUILLNET_BUILD_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  function(demo_mail_test name)
+    add_executable(${name} tests/${name}.cpp ${ARGN})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE demo_mail quillnet_glue_testing Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endfunction()
+  demo_mail_test(demo_masssend_test)
+endif()
