@@ -1,4 +1,5 @@
 # The compose window, its recipient scans and the batched mass send.
+find_package(Qt6 REQUIRED COMPONENTS Core Widgets)
 add_library(demo_mail STATIC
   src/Recipient.cpp
   src/GlueText.cpp
