@@ -5,10 +5,18 @@ add_library(demo_mail STATIC
   src/GlueText.cpp
   src/MailComposer.cpp
   src/RefusedRecipients.cpp
-  src/MassSend.cpp)
+  src/MassSend.cpp
+  src/RecipientScan.cpp
+  src/DatabaseBatchJournal.cpp
+  src/MassSendThread.cpp
+  src/ScanProgressDialog.cpp
+  src/SendProgressWindow.cpp
+  src/SendReportWindow.cpp
+  src/ReceiverTreeModel.cpp
+  src/EmailWindow.cpp)
 set_target_properties(demo_mail PROPERTIES AUTOMOC ON)
 target_include_directories(demo_mail PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
-target_link_libraries(demo_mail PUBLIC Qt6::Core quillnet_glue)
+target_link_libraries(demo_mail PUBLIC Qt6::Widgets demo_data quillnet_glue)
 
 if(QUILLNET_BUILD_TESTS)
   find_package(Qt6 REQUIRED COMPONENTS Test)
