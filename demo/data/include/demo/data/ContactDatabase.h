@@ -4,6 +4,7 @@
 #include "demo/data/DatabaseLocation.h"
 
 #include <QSqlDatabase>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,15 +40,19 @@ public:
     static constexpr int SchemaVersion = 1;
 
 private:
-    QSqlDatabase makeConnection(const QString& name) const;
+    QString connectionName() const;
+    QSqlDatabase addConnection(const QString& name) const;
+    static void prepareConnection(QSqlDatabase& db, bool postgres);
     DataError openSqlite(std::vector<DataError>* notices);
     DataError openPostgres();
+    DataError createPostgresDatabase();
     DataError createSchema();
-    DataError checkIndexes(std::vector<DataError>* notices);
+    DataError rebuildDamagedIndexes(std::vector<DataError>* notices);
+    int& depthOf(const QString& connection) const;
 
     DatabaseLocation location_;
     int serial_;
-    bool opened_ = false;
+    std::atomic<bool> opened_{false};
     mutable std::mutex mutex_;
     mutable std::map<QString, QSqlDatabase> connections_;  // by connection name
     mutable std::map<QString, int> transactionDepth_;      // by connection name
