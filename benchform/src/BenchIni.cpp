@@ -1,46 +1,14 @@
 #include "BenchIni.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
-
 #include "quillnet/inifile.h"
 #include "quillnet/inilineescape.h"
+#include "quillnet/qt/ConfigFolder.h"
 
 namespace benchform {
-namespace {
-
-std::string environmentValue(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-std::filesystem::path settingsFolder()
-{
-    const std::string chosen = environmentValue("QUILLNET_CONFIG_DIR");
-    if (!chosen.empty()) return chosen;
-#ifdef _WIN32
-    const std::string appData = environmentValue("APPDATA");
-    if (!appData.empty()) return std::filesystem::path(appData) / "quillnet";
-#else
-    // The XDG rules ignore a relative XDG_CONFIG_HOME.
-    const std::string xdg = environmentValue("XDG_CONFIG_HOME");
-    if (!xdg.empty() && xdg[0] == '/') return std::filesystem::path(xdg) / "quillnet";
-    const std::string home = environmentValue("HOME");
-    if (!home.empty()) return std::filesystem::path(home) / ".config" / "quillnet";
-#endif
-    return std::filesystem::current_path();
-}
-
-}  // namespace
 
 std::string benchIniPath()
 {
-    const std::filesystem::path folder = settingsFolder();
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);  // a failure shows up when the file is written
-    return (folder / kIniFileName).string();
+    return quillnet::qt::configFilePath(kIniFileName);
 }
 
 uint8_t textToByte(const std::string& text)

@@ -18,9 +18,8 @@ namespace benchform {
 inline constexpr const char* kIniFileName = "BENCHFORM.ini";
 inline constexpr const char* kIniSection = "Bench-Form 2";
 
-// The folder of the file: $QUILLNET_CONFIG_DIR when set, else the per-user
-// settings folder ($XDG_CONFIG_HOME/quillnet, by default ~/.config/quillnet),
-// created when missing. Returns the full path of "BENCHFORM.ini".
+// The full path of "BENCHFORM.ini", in the folder of every window program's
+// INI files (quillnet/qt/ConfigFolder.h).
 std::string benchIniPath();
 
 void GETINI(const std::string& iniPath, BenchValues& values);

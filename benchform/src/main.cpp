@@ -4,7 +4,7 @@
 
 #include "BenchIni.h"
 #include "MainForm.h"
-#include "QtHostServices.h"
+#include "quillnet/qt/QtHostServices.h"
 
 int main(int argc, char** argv)
 {
@@ -14,7 +14,7 @@ int main(int argc, char** argv)
 
     // The form refuses to close while a send runs, so the program ends only
     // once every send window has gone.
-    benchform::QtHostServices host;
+    quillnet::qt::QtHostServices host;
     benchform::MainForm form(host, benchform::benchIniPath());
     form.show();
     return QApplication::exec();

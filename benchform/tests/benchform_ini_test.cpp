@@ -145,24 +145,6 @@ private slots:
         // 40 characters, the last one two bytes.
         QCOMPARE(values.SENDERNAME, std::string(39, 'n') + "\xC3\xA9");
     }
-
-    void configFolderFollowsTheEnvironment()
-    {
-        const QByteArray saved = qgetenv("QUILLNET_CONFIG_DIR");
-        const QString folder = dir_.path() + "/made/for/test";
-        qputenv("QUILLNET_CONFIG_DIR", folder.toUtf8());
-        QCOMPARE(QString::fromStdString(benchform::benchIniPath()), folder + "/BENCHFORM.ini");
-        QVERIFY(QFileInfo(folder).isDir());
-
-        qunsetenv("QUILLNET_CONFIG_DIR");
-        const QByteArray savedXdg = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/xdg").toUtf8());
-        QCOMPARE(QString::fromStdString(benchform::benchIniPath()),
-                 dir_.path() + "/xdg/quillnet/BENCHFORM.ini");
-        qputenv("XDG_CONFIG_HOME", savedXdg);
-        if (savedXdg.isNull()) qunsetenv("XDG_CONFIG_HOME");
-        if (!saved.isNull()) qputenv("QUILLNET_CONFIG_DIR", saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(BenchIniTest)

@@ -10,7 +10,7 @@
 #include <functional>
 #include <thread>
 
-#include "QtHostServices.h"
+#include "quillnet/qt/QtHostServices.h"
 
 using quillnet::MessageAnswer;
 using quillnet::MessageButtons;
@@ -39,21 +39,21 @@ class QtHostServicesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QApplication::setApplicationDisplayName(QStringLiteral("benchform")); }
+    void initTestCase() { QApplication::setApplicationDisplayName(QStringLiteral("quillnet")); }
 
     void filtersBecomeQtNameFilters()
     {
-        QCOMPARE(benchform::qtNameFilters("All Files|*.*"), QStringList{"All Files (*)"});
-        QCOMPARE(benchform::qtNameFilters("Text|*.txt|All Files|*.*"),
+        QCOMPARE(quillnet::qt::qtNameFilters("All Files|*.*"), QStringList{"All Files (*)"});
+        QCOMPARE(quillnet::qt::qtNameFilters("Text|*.txt|All Files|*.*"),
                  QStringList({"Text (*.txt)", "All Files (*)"}));
-        QCOMPARE(benchform::qtNameFilters("Text|*.txt|Lonely"),
+        QCOMPARE(quillnet::qt::qtNameFilters("Text|*.txt|Lonely"),
                  QStringList{"Text (*.txt)"});  // name without pattern
-        QCOMPARE(benchform::qtNameFilters(""), QStringList{});
+        QCOMPARE(quillnet::qt::qtNameFilters(""), QStringList{});
     }
 
     void messageBoxesOpenOnTheWindowThreadWithTheirCaption()
     {
-        benchform::QtHostServices host;
+        quillnet::qt::QtHostServices host;
         QString shown;
         bool onWindowThread = false;
         // Answers No where there is a No, else OK; notes text, title and icon.
@@ -70,7 +70,7 @@ private slots:
         });
         QTRY_VERIFY(!shown.isEmpty());
         sender.join();
-        QCOMPARE(shown, QString("Error sending E-Mail!\nMail Server Error:\n550 no/benchform/%1")
+        QCOMPARE(shown, QString("Error sending E-Mail!\nMail Server Error:\n550 no/quillnet/%1")
                             .arg(QMessageBox::Question));
         QVERIFY(onWindowThread);
         QCOMPARE(int(answered), int(MessageAnswer::No));
@@ -89,7 +89,7 @@ private slots:
         QFile proposed(dir.filePath("mdi.bmp"));
         QVERIFY(proposed.open(QIODevice::WriteOnly));
         proposed.close();
-        benchform::QtHostServices host;
+        quillnet::qt::QtHostServices host;
         const quillnet::FileDialogRequest request{"Select A File", "All Files|*.*", dir.path().toStdString(),
                                                   "mdi.bmp"};
 
@@ -109,4 +109,4 @@ private slots:
 };
 
 QTEST_MAIN(QtHostServicesTest)
-#include "benchform_hostservices_test.moc"
+#include "quillnet_qt_hostservices_test.moc"

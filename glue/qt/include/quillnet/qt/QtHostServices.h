@@ -1,14 +1,14 @@
 // The host services with Qt's dialogs. Callable from any thread: a call from
 // a send thread is carried out on the window thread, and the send thread
 // waits for the answer, as a modal box on that thread would make it wait.
-#ifndef BENCHFORM_QTHOSTSERVICES_H
-#define BENCHFORM_QTHOSTSERVICES_H
+#ifndef QUILLNET_QT_QTHOSTSERVICES_H
+#define QUILLNET_QT_QTHOSTSERVICES_H
 
 #include <QStringList>
 
 #include "quillnet/hostservices.h"
 
-namespace benchform {
+namespace quillnet::qt {
 
 class QtHostServices : public quillnet::HostServices {
 public:
@@ -22,6 +22,6 @@ public:
 // Windows "*.*" becomes "*", as files there need not have an extension.
 QStringList qtNameFilters(const std::string& filters);
 
-}  // namespace benchform
+}  // namespace quillnet::qt
 
 #endif

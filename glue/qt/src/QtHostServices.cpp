@@ -1,11 +1,11 @@
-#include "QtHostServices.h"
+#include "quillnet/qt/QtHostServices.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 
-namespace benchform {
+namespace quillnet::qt {
 namespace {
 
 template <typename Result, typename Call>
@@ -87,4 +87,4 @@ void QtHostServices::beep()
     });
 }
 
-}  // namespace benchform
+}  // namespace quillnet::qt
