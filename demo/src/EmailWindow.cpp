@@ -83,6 +83,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     subject_->setObjectName(QStringLiteral("subject"));
     message_->setObjectName(QStringLiteral("message"));
     htmlFile_->setObjectName(QStringLiteral("htmlFile"));
+    html_->setObjectName(QStringLiteral("html"));
     receiverText_->setObjectName(QStringLiteral("receiverText"));
 
     treeModel_ = new ReceiverTreeModel(services_.db, services_.lastNameFirst, this);
@@ -312,8 +313,10 @@ bool EmailWindow::checkFields()
     if (senderName_->text().trimmed().isEmpty()) return ask(tr("No name"), senderName_), false;
     if (subject_->text().trimmed().isEmpty()) return ask(tr("No subject"), subject_), false;
     if (receiverDescription_.trimmed().isEmpty()) return ask(tr("No receiver"), tree_), false;
-    // Also in HTML mode: the text is what a reader without HTML sees.
-    if (message_->toPlainText().trimmed().isEmpty()) return ask(tr("No message"), message_), false;
+    // Also in HTML mode, where the text cannot take the focus: the check box
+    // that gives the text back gets it instead.
+    if (message_->toPlainText().trimmed().isEmpty())
+        return ask(tr("No message"), message_->isEnabled() ? static_cast<QWidget*>(message_) : html_), false;
     return true;
 }
 
