@@ -1,5 +1,4 @@
 # The compose window, its recipient scans and the batched mass send.
-find_package(Qt6 REQUIRED COMPONENTS Core Widgets)
 add_library(demo_mail STATIC
   src/Recipient.cpp
   src/GlueText.cpp
@@ -13,10 +12,11 @@ add_library(demo_mail STATIC
   src/SendProgressWindow.cpp
   src/SendReportWindow.cpp
   src/ReceiverTreeModel.cpp
-  src/EmailWindow.cpp)
+  src/EmailWindow.cpp
+  src/EmailWindowHook.cpp)
 set_target_properties(demo_mail PROPERTIES AUTOMOC ON)
 target_include_directories(demo_mail PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
-target_link_libraries(demo_mail PUBLIC Qt6::Widgets demo_data quillnet_glue)
+target_link_libraries(demo_mail PUBLIC Qt6::Widgets demo_core demo_data quillnet_glue)
 
 if(QUILLNET_BUILD_TESTS)
   find_package(Qt6 REQUIRED COMPONENTS Test)

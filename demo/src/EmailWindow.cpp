@@ -18,6 +18,7 @@
 #include "DatabaseBatchJournal.h"
 #include "MailComposer.h"
 #include "MassSendThread.h"
+#include "ProgramState.h"
 #include "ReceiverTreeModel.h"
 #include "RecipientScan.h"
 #include "ScanProgressDialog.h"
@@ -66,6 +67,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     setWindowTitle(tr("Create and send message"));
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     mail_->INIT();
+    if (services_.state) services_.state->setMail(mail_.get());
 
     const QString asSeen = tr("As the receiver sees it");
     senderName_ = entry(mailwidth::SenderName, asSeen, this);
@@ -185,6 +187,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
 
 EmailWindow::~EmailWindow()
 {
+    if (services_.state) services_.state->setMail(nullptr);
     mail_->KILL();
 }
 
@@ -372,9 +375,15 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
         journal = [&db] { return std::make_unique<DatabaseBatchJournal>(db); };
     }
     MassSendThread thread(*mail_, journal, std::move(work));
+    if (ProgramState* state = services_.state) {
+        state->setProgressPercentage(0);
+        connect(&thread, &MassSendThread::progressed, this,
+                [state](const SendProgress& p) { state->setProgressPercentage(p.percent); });
+    }
     SendProgressWindow progress(this);
     const SendOutcome outcome = progress.run(thread);
     lastResult_ = outcome.failed.empty() ? 0 : outcome.failed.back().resultCode;
+    if (services_.state) services_.state->setSendResult(lastResult_);
     return outcome;
 }
 

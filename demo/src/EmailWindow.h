@@ -27,6 +27,7 @@ class QStandardItemModel;
 
 namespace demo {
 
+class ProgramState;
 class ReceiverTreeModel;
 
 class EmailWindow : public QDialog {
@@ -38,6 +39,9 @@ public:
         quillnet::HostServices& host;
         std::function<bool()> lastNameFirst;          // the frame's "Display name" option
         std::function<void(QWidget*)> addAttachment;  // the attachment form, for "&Insert"
+        // Where the program shares the open window's mail object, the send's
+        // percentage and its result; may be null.
+        ProgramState* state = nullptr;
     };
 
     explicit EmailWindow(Services services, QWidget* parent = nullptr);
