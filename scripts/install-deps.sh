@@ -9,7 +9,8 @@ packages=(
   media-types
   gcc-multilib g++-multilib
   python3 python3-aiosmtpd
-  qt6-base-dev libqt6sql6-sqlite
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+  postgresql
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
   xvfb time curl
   dpkg-dev lintian

@@ -1,5 +1,8 @@
 #include "SqlSupport.h"
 
+#include <QSqlDriver>
+#include <QSqlField>
+
 namespace demo::data::sql {
 
 namespace {
@@ -41,9 +44,44 @@ QVariant text(const QString& value) {
     return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
 }
 
+namespace {
+// Puts each value, quoted by the driver, in place of its "?" (never inside a quoted name or text).
+QString withLiterals(const QSqlDatabase& db, const QString& statement, std::initializer_list<QVariant> values) {
+    QString result;
+    auto value = values.begin();
+    QChar quote;
+    for (const QChar c : statement) {
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?') && value != values.end()) {
+            QSqlField field(QString(), value->metaType());
+            field.setValue(*value);
+            result += db.driver()->formatValue(field);
+            ++value;
+            continue;
+        }
+        result += c;
+    }
+    return result;
+}
+}  // namespace
+
 Statement::Statement(const QSqlDatabase& db, const QString& statement, std::initializer_list<QVariant> values)
     : query_(db) {
     query_.setForwardOnly(true);
+    // PostgreSQL cannot prepare commands such as BEGIN, LOCK or CREATE: run those directly.
+    if (values.size() == 0) {
+        ok_ = query_.exec(statement);
+        return;
+    }
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        // Server-side prepared statements cannot be freed once a statement has failed inside a
+        // transaction; the driver's own quoting of the values does without them.
+        ok_ = query_.exec(withLiterals(db, statement, values));
+        return;
+    }
     if (!query_.prepare(statement)) return;
     for (const QVariant& value : values) query_.addBindValue(value);
     ok_ = query_.exec();

@@ -28,7 +28,8 @@ class Tables : public DataTest {};
 TEST_F(Tables, FirstNumbersAndStoredTexts) {
     PersonsTable persons(*db_);
     Person a = person("Jan   ", QString(60, 'x').toUtf8().constData(), "  ");
-    Person b = person("Piet", "Dijk", "piet@example.org");
+    // Quotes, placeholders and backslashes are data, whatever the engine.
+    Person b = person("O'Brien?", "D\\ijk \"x\"", "piet@example.org");
     addPerson(persons, a);
     addPerson(persons, b);
     EXPECT_EQ(a.number, 1);
@@ -39,6 +40,7 @@ TEST_F(Tables, FirstNumbersAndStoredTexts) {
     EXPECT_EQ(stored->lastName, QString(50, 'x'));
     EXPECT_EQ(stored->emailAddress, "");
     EXPECT_EQ(*stored, a);  // insert hands back the record as stored
+    EXPECT_EQ(*persons.fetch(2), b);
 
     GroupTable groups(*db_);
     Group g;
