@@ -29,4 +29,10 @@ if(QUILLNET_BUILD_TESTS)
   endfunction()
   demo_mail_test(demo_masssend_test)
   demo_mail_test(demo_emailwindow_test)
+  # Delivers to a real SMTP server on loopback and checks there.
+  demo_mail_test(demo_masssend_delivery_test)
+  target_compile_definitions(demo_masssend_delivery_test PRIVATE
+    DEMO_CAPTURE_SERVER="${PROJECT_SOURCE_DIR}/library/tests/peers/capture_server.py"
+    DEMO_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/tests/check_mass_send.py"
+    DEMO_PYTHON="/usr/bin/python3")
 endif()

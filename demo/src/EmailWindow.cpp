@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -375,6 +376,8 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
         journal = [&db] { return std::make_unique<DatabaseBatchJournal>(db); };
     }
     MassSendThread thread(*mail_, journal, std::move(work));
+    if (html_->isChecked() && !htmlFile_->text().trimmed().isEmpty())
+        thread.setWorkingFolder(QFileInfo(htmlFile_->text().trimmed()).absolutePath());
     if (ProgramState* state = services_.state) {
         state->setProgressPercentage(0);
         connect(&thread, &MassSendThread::progressed, this,

@@ -25,6 +25,11 @@ public:
     // `journal` may be empty: the send is then not recorded.
     MassSendThread(quillnet::WRENPOSTCLASS& mail, JournalFactory journal, Work work, QObject* parent = nullptr);
 
+    // The current folder of the process during the send, when not empty.
+    // The library finds an HTML file's pictures relative to the current
+    // folder, and a user keeps them beside the HTML file.
+    void setWorkingFolder(const QString& folder) { workingFolder_ = folder; }
+
     // Valid once the thread has finished.
     const SendOutcome& outcome() const { return outcome_; }
 
@@ -38,6 +43,7 @@ private:
     quillnet::WRENPOSTCLASS& mail_;
     JournalFactory journal_;
     Work work_;
+    QString workingFolder_;
     SendOutcome outcome_;
 };
 
