@@ -29,6 +29,7 @@
 #include "demo/data/DisplayName.h"
 #include "demo/data/GroupTable.h"
 #include "demo/data/PersonsTable.h"
+#include "demo/data/SendJournal.h"
 #include "demo/data/SettingsTable.h"
 
 namespace demo {
@@ -60,6 +61,35 @@ std::string text(const QString& s)
 }
 
 }  // namespace
+
+SendOutcome outcomeFromJournal(const data::SendRecord& send, const std::vector<data::BatchRecord>& batches)
+{
+    SendOutcome outcome;
+    outcome.sendId = send.id;
+    outcome.batchCount = int(batches.size());
+    for (const data::BatchRecord& b : batches) {
+        if (b.state == data::BatchRecord::State::Sent) {
+            ++outcome.sentCount;
+            continue;
+        }
+        BatchResult failed;
+        failed.batchNumber = b.batchNumber;
+        for (const QString& text : b.recipients) failed.recipients.push_back(Recipient::fromJournalText(text));
+        failed.resultCode = b.resultCode;
+        failed.serverReply = b.serverReply;
+        if (b.state == data::BatchRecord::State::Pending) {
+            failed.errorText = QObject::tr("Not sent");
+        } else if (b.state == data::BatchRecord::State::Sending) {
+            failed.errorText = QObject::tr("Interrupted while sending: it may have been delivered");
+        } else {
+            failed.errorText = QString::fromStdString(quillnet::WRENPOSTCLASS().GETMAILERROR(uint32_t(b.resultCode)));
+            if (b.resultCode == 9) failed.errorText += b.serverReply;
+            if (b.resultCode == RESULT_SOME_RECIPIENTS_REFUSED) failed.refused = parseRefusedRecipients(b.serverReply);
+        }
+        outcome.failed.push_back(std::move(failed));
+    }
+    return outcome;
+}
 
 EmailWindow::EmailWindow(Services services, QWidget* parent)
     : QDialog(parent), services_(std::move(services)),
@@ -108,6 +138,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     sendButton_ = new QPushButton(tr("Send"), this);
     sendButton_->setToolTip(tr("Send message"));
     auto* test = new QPushButton(tr("Send a test to me"), this);
+    auto* lastReport = new QPushButton(tr("Last send report"), this);
     auto* close = new QPushButton(tr("&Close"), this);
     close->setToolTip(tr("Close window"));
 
@@ -136,6 +167,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     right->addWidget(new QLabel(tr("Receiver"), this));
     right->addWidget(tree_, 1);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(lastReport);
     buttons->addStretch();
     buttons->addWidget(test);
     buttons->addWidget(sendButton_);
@@ -152,6 +184,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     connect(remove, &QPushButton::clicked, this, &EmailWindow::deleteAttachment);
     connect(sendButton_, &QPushButton::clicked, this, &EmailWindow::send);
     connect(test, &QPushButton::clicked, this, &EmailWindow::sendTestToMe);
+    connect(lastReport, &QPushButton::clicked, this, &EmailWindow::showLastSendReport);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(message_, &QPlainTextEdit::textChanged, this, [this] {
         if (message_->toPlainText().size() > mailwidth::MessageText) {
@@ -390,9 +423,9 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
     return outcome;
 }
 
-void EmailWindow::report(const SendOutcome& outcome, bool alwaysAsMessage)
+void EmailWindow::report(const SendOutcome& outcome, bool alwaysAsMessage, bool asWindow)
 {
-    const bool single = outcome.batchCount <= 1 && !outcome.notRecorded &&
+    const bool single = !asWindow && outcome.batchCount <= 1 && !outcome.notRecorded &&
                         (outcome.failed.empty() || outcome.failed[0].refused.empty());
     if (single || alwaysAsMessage) {
         if (outcome.failed.empty()) {
@@ -414,6 +447,24 @@ void EmailWindow::report(const SendOutcome& outcome, bool alwaysAsMessage)
     sentBeforeResend_ = outcome.sentCount;
     report_->setOutcome(outcome);
     report_->show();
+}
+
+void EmailWindow::showLastSendReport()
+{
+    data::SendJournal journal(services_.db);
+    const auto sends = journal.sends();
+    if (sends.empty()) {
+        services_.host.messageBox("No send has been recorded yet.", "Message", quillnet::MessageIcon::Information,
+                                  quillnet::MessageButtons::Ok);
+        return;
+    }
+    const data::SendRecord& last = sends.front();
+    const SendOutcome outcome = outcomeFromJournal(last, journal.batches(last.id));
+    // A resend goes out with the window's mail, under the recorded subject and receiver.
+    lastContent_ = content();
+    lastContent_.subject = last.subject;
+    lastContent_.receiverDescription = last.receiverDescription;
+    report(outcome, false, true);
 }
 
 void EmailWindow::resendFailed()

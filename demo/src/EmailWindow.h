@@ -27,7 +27,16 @@ class QStandardItemModel;
 
 namespace demo {
 
+namespace data {
+struct SendRecord;
+struct BatchRecord;
+}  // namespace data
 class ProgramState;
+
+// A recorded send as the report shows it: batches not sent (failed, never
+// started, or cut off while sending) count as failed.
+SendOutcome outcomeFromJournal(const data::SendRecord& send, const std::vector<data::BatchRecord>& batches);
+
 class ReceiverTreeModel;
 
 class EmailWindow : public QDialog {
@@ -67,6 +76,9 @@ public:
 public slots:
     void send();
     void sendTestToMe();
+    // The report of the newest recorded send, also one of an earlier run of
+    // the program, so its failed batches can be sent again.
+    void showLastSendReport();
     void rebuildReceiverTree();  // keeps the selection by level and record
     void applyHtmlFlag();
     void pickHtmlFile();
@@ -84,7 +96,7 @@ private:
     SendOptions options() const;
     RecipientList gatherRecipients();
     SendOutcome runSend(std::function<SendOutcome(MassSend&)> work, bool recorded);
-    void report(const SendOutcome& outcome, bool alwaysAsMessage);
+    void report(const SendOutcome& outcome, bool alwaysAsMessage, bool asWindow = false);
     void resendFailed();
     void fillAttachments();
     QStringList attachmentFiles() const;

@@ -301,6 +301,32 @@ private slots:
         QCOMPARE(journal.sends().size(), size_t(1));
     }
 
+    void aSendCutOffEarlierCanBeFinishedAfterARestart()
+    {
+        data::SendJournal journal(*db);
+        data::SendRecord send;
+        send.started = QDateTime::currentDateTimeUtc();
+        send.subject = QStringLiteral("Old news");
+        send.receiverDescription = QStringLiteral("Friends");
+        QVERIFY(!journal.begin(send, {{"A <a@x.org>"}, {"B <b@x.org>"}, {"c@x.org"}}));
+        QVERIFY(!journal.markDone(send.id, 1, 0, {}));
+        QVERIFY(!journal.markDone(send.id, 2, RESULT_SERVER_ERROR, "451 try later"));
+
+        auto w = window();  // a new run of the program: only the journal knows
+        w->showLastSendReport();
+        QVERIFY(w->reportWindow());
+        QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("1 of 3 batches sent"));
+        QVERIFY(w->reportWindow()->lines().join('\n').contains("451 try later"));
+        w->reportWindow()->resendButton()->click();
+        const auto calls = ScriptedLibrary::instance().calls();
+        QCOMPARE(calls.size(), size_t(2));
+        QCOMPARE(calls[0].to, (std::vector<std::pair<std::string, std::string>>{{"B", "b@x.org"}}));
+        QCOMPARE(calls[1].to, (std::vector<std::pair<std::string, std::string>>{{"", "c@x.org"}}));
+        QCOMPARE(calls[0].subject, std::string("Old news"));
+        for (const auto& b : journal.batches(send.id)) QVERIFY(b.state == data::BatchRecord::State::Sent);
+        QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("3 of 3 batches sent"));
+    }
+
     void aCancelledScanKeepsWhatItGathered()
     {
         // A source of ten people in batches of two; the user cancels while the second batch is read.
