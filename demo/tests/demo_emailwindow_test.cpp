@@ -261,6 +261,36 @@ private slots:
         QVERIFY(w->receiverTree()->isExpanded(w->receiverModel()->find(QStringLiteral("1:%1").arg(friends))));
     }
 
+    void ctrlArrowsExpandAndContractTheSelectedGroup()
+    {
+        auto w = window();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const QString key = QStringLiteral("1:%1").arg(friends);
+        select(*w, key);
+        w->receiverTree()->setFocus();
+        QTest::keyClick(w->receiverTree(), Qt::Key_Right, Qt::ControlModifier);
+        QModelIndex group = w->receiverModel()->find(key);
+        QVERIFY(w->receiverTree()->isExpanded(group));
+        QCOMPARE(w->receiverModel()->rowCount(group), 3);
+        QCOMPARE(group.data(ReceiverTreeModel::LevelRole).toInt(), 1);
+        QTest::keyClick(w->receiverTree(), Qt::Key_Left, Qt::ControlModifier);
+        group = w->receiverModel()->find(key);
+        QVERIFY(!w->receiverTree()->isExpanded(group));
+        QCOMPARE(group.data(ReceiverTreeModel::LevelRole).toInt(), -1);
+    }
+
+    void aTestGoesToTheSenderOnlyAndIsNotRecorded()
+    {
+        auto w = window();
+        w->sendTestToMe();
+        const auto calls = ScriptedLibrary::instance().calls();
+        QCOMPARE(calls.size(), size_t(1));
+        QCOMPARE(calls[0].to, (std::vector<std::pair<std::string, std::string>>{{"Ann Smit", "ann@example.org"}}));
+        QCOMPARE(boxTexts(), QStringList{"Send Ok..."});  // no question: it goes to nobody else
+        QVERIFY(data::SendJournal(*db).sends().empty());
+    }
+
     void batchesAreJournaledAndAFailedOneIsResentAlone()
     {
         std::vector<qint16> many;
