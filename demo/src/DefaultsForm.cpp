@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "ChildWindow.h"
 #include "demo/data/SettingsTable.h"
 
 namespace demo {
@@ -62,14 +63,15 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
     messagesPerMinute_ = new QSpinBox;
     messagesPerMinute_->setRange(0, 10000);
     messagesPerMinute_->setSpecialValueText(QStringLiteral("no limit"));
-    messagesPerMinute_->setToolTip(QStringLiteral("At most this many messages a minute; 0 sends without pause"));
+    messagesPerMinute_->setToolTip(
+        QStringLiteral("At most this many messages a minute; 0 sends without pause"));
     form->addRow(QStringLiteral("Messages per minute"), messagesPerMinute_);
 
     ok_ = new QPushButton(QStringLiteral("OK"));
     ok_->setDefault(true);
     cancel_ = new QPushButton(QStringLiteral("Cancel"));
     connect(ok_, &QPushButton::clicked, this, &DefaultsForm::save);
-    connect(cancel_, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel_, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok_);
@@ -141,7 +143,8 @@ void DefaultsForm::save()
     if (!record_) return;
     const Settings changed = values();
     Settings nowStored;
-    const demo::data::DataError error = demo::data::SettingsTable(database_).update(*record_, changed, &nowStored);
+    const demo::data::DataError error =
+        demo::data::SettingsTable(database_).update(*record_, changed, &nowStored);
     if (error.kind == demo::data::ErrorKind::ChangedByOther) {
         errors_.host().messageBox(
             (error.text + "|The values saved there are shown now. Press Ctrl+' in a field to put back what "
@@ -158,7 +161,7 @@ void DefaultsForm::save()
         return;
     }
     recallCopy() = changed;
-    close();
+    closeChildWindow(this);
 }
 
 void DefaultsForm::recallPreviousValue()

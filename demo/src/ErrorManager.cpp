@@ -9,9 +9,4 @@ void ErrorManager::show(const demo::data::DataError& error) const
                      quillnet::MessageButtons::Ok);
 }
 
-bool ErrorManager::isFatal(const demo::data::DataError& error)
-{
-    return error.kind == demo::data::ErrorKind::FileAccess || error.kind == demo::data::ErrorKind::FileCreation;
-}
-
 }  // namespace demo

@@ -1,5 +1,5 @@
 // How the program shows a data failure: a message box with the failure's own
-// title and text. Failures to open or create the data end the program.
+// title and text.
 #ifndef DEMO_ERRORMANAGER_H
 #define DEMO_ERRORMANAGER_H
 
@@ -14,8 +14,6 @@ public:
 
     // Shows the failure (nothing for no failure).
     void show(const demo::data::DataError& error) const;
-
-    static bool isFatal(const demo::data::DataError& error);
 
     quillnet::HostServices& host() const { return host_; }
 

@@ -50,7 +50,8 @@ InfoScreen::InfoScreen(QWidget* parent, std::function<void(const QUrl&)> openUrl
     address->setFlat(true);
     address->setCursor(Qt::PointingHandCursor);
     address->setStyleSheet(QStringLiteral("color: #1a4f9c; text-decoration: underline;"));
-    connect(address, &QPushButton::clicked, this, [this] { openUrl_(QUrl(QString::fromLatin1(kWebAddress))); });
+    connect(address, &QPushButton::clicked, this,
+            [this] { openUrl_(QUrl(QString::fromLatin1(kWebAddress))); });
     layout->addWidget(address, 0, Qt::AlignHCenter);
 
     auto* close = new QPushButton(QStringLiteral("Close"), frame);

@@ -90,8 +90,8 @@ QString displayNameTip()
 
 }  // namespace
 
-MainFrame::MainFrame(const demo::data::ContactDatabase& database, const ErrorManager& errors, ProgramState& state,
-                     FrameHooks hooks, std::string animationIniPath, QWidget* parent)
+MainFrame::MainFrame(const demo::data::ContactDatabase& database, const ErrorManager& errors,
+                     ProgramState& state, FrameHooks hooks, std::string animationIniPath, QWidget* parent)
     : QMainWindow(parent),
       database_(database),
       errors_(errors),
@@ -163,13 +163,15 @@ void MainFrame::buildMenus()
             &QAction::triggered, this, [this] { onFocusedControl("cut"); });
     connect(addTippedAction(edit, QStringLiteral("&Copy"), QStringLiteral("Copy item to Windows Clipboard")),
             &QAction::triggered, this, [this] { onFocusedControl("copy"); });
-    connect(addTippedAction(edit, QStringLiteral("&Paste"), QStringLiteral("Paste contents of Windows Clipboard")),
+    connect(addTippedAction(edit, QStringLiteral("&Paste"),
+                            QStringLiteral("Paste contents of Windows Clipboard")),
             &QAction::triggered, this, [this] { onFocusedControl("paste"); });
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     connect(addTippedAction(options, QStringLiteral("&Defaults"), QStringLiteral("&Default values")),
             &QAction::triggered, this, &MainFrame::openDefaults);
-    animationAction_ = addTippedAction(options, QStringLiteral("Animation"), QStringLiteral("Animated OR static"));
+    animationAction_ =
+        addTippedAction(options, QStringLiteral("Animation"), QStringLiteral("Animated OR static"));
     animationAction_->setCheckable(true);
     animationAction_->setChecked(animated_);
     connect(animationAction_, &QAction::toggled, this, &MainFrame::setAnimated);
@@ -183,19 +185,24 @@ void MainFrame::buildMenus()
             &QAction::triggered, workArea_, &QMdiArea::tileSubWindows);
     connect(addTippedAction(window, QStringLiteral("&Cascade"), QStringLiteral("Stack all open windows")),
             &QAction::triggered, workArea_, &QMdiArea::cascadeSubWindows);
-    connect(addTippedAction(window, QStringLiteral("&Arrange Icons"), QStringLiteral("Align all window icons")),
-            &QAction::triggered, this, &MainFrame::arrangeIcons);
+    connect(
+        addTippedAction(window, QStringLiteral("&Arrange Icons"), QStringLiteral("Align all window icons")),
+        &QAction::triggered, this, &MainFrame::arrangeIcons);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    connect(addTippedAction(help, QStringLiteral("&Contents"), QStringLiteral("View the contents of the help file")),
+    connect(addTippedAction(help, QStringLiteral("&Contents"),
+                            QStringLiteral("View the contents of the help file")),
             &QAction::triggered, this, [this] { openHelp(QString()); });
-    connect(addTippedAction(help, QStringLiteral("&Search for Help On..."), QStringLiteral("Search for help on a subject")),
+    connect(addTippedAction(help, QStringLiteral("&Search for Help On..."),
+                            QStringLiteral("Search for help on a subject")),
             &QAction::triggered, this, [this] { openHelp(QStringLiteral("subjects")); });
-    connect(addTippedAction(help, QStringLiteral("&How to Use Help"), QStringLiteral("How to use Windows Help")),
-            &QAction::triggered, this, [this] { openHelp(QStringLiteral("using-help")); });
+    connect(
+        addTippedAction(help, QStringLiteral("&How to Use Help"), QStringLiteral("How to use Windows Help")),
+        &QAction::triggered, this, [this] { openHelp(QStringLiteral("using-help")); });
     help->addSeparator();
-    connect(addTippedAction(help, QStringLiteral("&About..."), QStringLiteral("Information about the program")),
-            &QAction::triggered, this, &MainFrame::openInfoScreen);
+    connect(
+        addTippedAction(help, QStringLiteral("&About..."), QStringLiteral("Information about the program")),
+        &QAction::triggered, this, &MainFrame::openInfoScreen);
 
     for (QMenu* menu : {file, edit, options, window, help}) menu->setToolTipsVisible(true);
 }
@@ -302,9 +309,15 @@ DefaultsForm* MainFrame::openDefaults()
         delete form;
         return nullptr;
     }
-    workArea_->addSubWindow(form);
-    form->show();
+    addChildWindow(form);
     return form;
+}
+
+QMdiSubWindow* MainFrame::addChildWindow(QWidget* window)
+{
+    QMdiSubWindow* child = workArea_->addSubWindow(window);
+    window->show();
+    return child;
 }
 
 InfoScreen* MainFrame::openInfoScreen()
@@ -350,7 +363,8 @@ void MainFrame::resizeEvent(QResizeEvent* event)
 bool MainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     // The toolbar lays its buttons out after the frame's resize: follow it.
-    if (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::LayoutRequest)
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+        event->type() == QEvent::LayoutRequest)
         placePicture();
     return QMainWindow::eventFilter(watched, event);
 }

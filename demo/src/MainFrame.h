@@ -25,6 +25,7 @@
 
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QToolBar;
 
 namespace demo {
@@ -53,6 +54,9 @@ public:
     // The defaults form as a child window, or nullptr when its record could
     // not be read (the failure has been shown).
     DefaultsForm* openDefaults();
+    // Puts `window` into the work area and shows it. The window closes
+    // itself with closeChildWindow() (ChildWindow.h).
+    QMdiSubWindow* addChildWindow(QWidget* window);
     // The information window, a window of its own over the frame.
     InfoScreen* openInfoScreen();
 

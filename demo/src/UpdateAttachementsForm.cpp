@@ -11,7 +11,8 @@
 
 namespace demo {
 
-UpdateAttachementsForm::UpdateAttachementsForm(FormRequest request, const demo::data::ContactDatabase& database,
+UpdateAttachementsForm::UpdateAttachementsForm(FormRequest request,
+                                               const demo::data::ContactDatabase& database,
                                                quillnet::HostServices& host, QWidget* parent)
     : QDialog(parent), request_(request), database_(database), host_(host)
 {

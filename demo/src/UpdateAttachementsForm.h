@@ -25,7 +25,8 @@ public:
                            quillnet::HostServices& host, QWidget* parent = nullptr);
 
     // Runs the form modally for an insert; true when an entry was added.
-    static bool insert(QWidget* parent, const demo::data::ContactDatabase& database, quillnet::HostServices& host);
+    static bool insert(QWidget* parent, const demo::data::ContactDatabase& database,
+                       quillnet::HostServices& host);
 
     // A request other than an insert is refused here, before the form shows.
     int exec() override;

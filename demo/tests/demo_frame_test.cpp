@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QDate>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -76,8 +79,8 @@ private slots:
         QTest::newRow("no") << "[Options]\nAnimation=no\n" << false << "No";
         QTest::newRow("zero") << "[Options]\nAnimation=0\n" << false << "No";
         // Only the first 32 characters count: what follows the blanks is cut.
-        QTest::newRow("long value") << "[Options]\nAnimation=\"Yes" + QString(29, ' ') + "and more\"\n" << true
-                                    << "Yes";
+        QTest::newRow("long value") << "[Options]\nAnimation=\"Yes" + QString(29, ' ') + "and more\"\n"
+                                    << true << "Yes";
         QTest::newRow("leading text") << "[Options]\nAnimation=YesPlease\n" << false << "No";
     }
 
@@ -95,7 +98,8 @@ private slots:
         QCOMPARE(frame->isAnimated(), animated);
         QCOMPARE(frame->picture()->pictureName(), animated ? "~email3l.gif" : "~email3ln.gif");
         QVERIFY(frame->close());
-        QCOMPARE(QString::fromStdString(quillnet::readProfileString(path, "Options", "Animation", "?")), written);
+        QCOMPARE(QString::fromStdString(quillnet::readProfileString(path, "Options", "Animation", "?")),
+                 written);
     }
 
     void togglingAnimationIsWrittenAndSwapsThePicture()
@@ -135,10 +139,11 @@ private slots:
 
         QCOMPARE(status, 0);
         QVERIFY(greeted);
-        QCOMPARE(steps, QStringList({"error manager started", "demo.INI opened", "data opened", "frame opened",
-                                     "frame closed", "demo.INI written", "data closed", "error manager stopped"}));
-        QCOMPARE(QString::fromStdString(quillnet::readProfileString(folders.configFile("demo.INI"),
-                                                                    "__Dont_Touch_Me__", "Sectors", "missing")),
+        QCOMPARE(steps,
+                 QStringList({"error manager started", "demo.INI opened", "data opened", "frame opened",
+                              "frame closed", "demo.INI written", "data closed", "error manager stopped"}));
+        QCOMPARE(QString::fromStdString(quillnet::readProfileString(
+                     folders.configFile("demo.INI"), "__Dont_Touch_Me__", "Sectors", "missing")),
                  QString());
         QVERIFY(host.boxes().empty());
     }
@@ -177,8 +182,8 @@ private slots:
         frame->navigationAction(NavigationButton::PreviousValue)->trigger();
         frame->workArea()->setActiveSubWindow(plainWindow);
         frame->navigationAction(NavigationButton::Delete)->trigger();  // a child without records: ignored
-        QCOMPARE(target->received,
-                 (std::vector<NavigationButton>{NavigationButton::NextRecord, NavigationButton::PreviousValue}));
+        QCOMPARE(target->received, (std::vector<NavigationButton>{NavigationButton::NextRecord,
+                                                                  NavigationButton::PreviousValue}));
 
         // Every one of the thirteen buttons reaches the child as itself.
         frame->workArea()->setActiveSubWindow(targetWindow);
@@ -270,6 +275,43 @@ private slots:
         QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
                     .match(frame->findChild<QLabel*>("time")->text())
                     .hasMatch());
+    }
+
+    void infoScreenGoesWhenItLosesTheFocusAndOpensTheWebAddress()
+    {
+        FrameFixture fixture;
+        QVERIFY(fixture.database);
+        auto frame = fixture.frame();
+        QList<QUrl> opened;
+        frame->setUrlOpener([&](const QUrl& url) { opened << url; });
+        frame->show();
+        QPointer<demo::InfoScreen> info = frame->openInfoScreen();
+        QVERIFY(QTest::qWaitForWindowActive(info));
+        info->findChild<QPushButton*>("webAddress")->click();
+        QCOMPARE(opened, QList<QUrl>{QUrl("https://quillnet.example.org/")});
+        QVERIFY(info);  // pressing inside keeps it
+
+        frame->activateWindow();  // a click elsewhere in the frame
+        QTRY_VERIFY(info.isNull());
+    }
+
+    void editMenuWorksOnTheFocusedControl()
+    {
+        FrameFixture fixture;
+        QVERIFY(fixture.database);
+        auto frame = fixture.frame();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        auto* edit = new QLineEdit("cut me");
+        frame->addChildWindow(edit);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        edit->selectAll();
+        actionNamed(*frame, "Cu&t")->trigger();
+        QCOMPARE(edit->text(), QString());
+        actionNamed(*frame, "&Paste")->trigger();
+        actionNamed(*frame, "&Paste")->trigger();
+        QCOMPARE(edit->text(), QStringLiteral("cut mecut me"));
     }
 
     void helpOpensOurPages()

@@ -14,11 +14,19 @@ private slots:
         QTest::addColumn<QString>("configDir");
         QTest::addColumn<QString>("xdgConfigHome");
         QTest::addColumn<QString>("expected");  // relative to the temporary folder
-        QTest::newRow("chosen folder wins") << "chosen/deep" << "/xdg" << "chosen/deep";
-        QTest::newRow("XDG folder") << "" << "/xdg" << "xdg/quillnet";
+        QTest::newRow("chosen folder wins") << "chosen/deep"
+                                            << "/xdg"
+                                            << "chosen/deep";
+        QTest::newRow("XDG folder") << ""
+                                    << "/xdg"
+                                    << "xdg/quillnet";
         // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
-        QTest::newRow("relative XDG ignored") << "" << "relative" << "home/.config/quillnet";
-        QTest::newRow("home") << "" << "" << "home/.config/quillnet";
+        QTest::newRow("relative XDG ignored") << ""
+                                              << "relative"
+                                              << "home/.config/quillnet";
+        QTest::newRow("home") << ""
+                              << ""
+                              << "home/.config/quillnet";
     }
 
     void folderFollowsTheEnvironment()
@@ -41,7 +49,8 @@ private slots:
         const QString folder = dir.filePath(expected);
         QCOMPARE(QString::fromStdString(quillnet::qt::configFolder()), folder);
         QVERIFY(QFileInfo(folder).isDir());
-        QCOMPARE(QString::fromStdString(quillnet::qt::configFilePath("BENCHFORM.ini")), folder + "/BENCHFORM.ini");
+        QCOMPARE(QString::fromStdString(quillnet::qt::configFilePath("BENCHFORM.ini")),
+                 folder + "/BENCHFORM.ini");
     }
 };
 
