@@ -2,10 +2,6 @@
 // how long building it, opening it again and reading the first batches take.
 // Usage: demo_database [FILE]   (a temporary file when none is given; QUILLNET_DATABASE, when
 // set, names a PostgreSQL database instead)
-#include "demo/data/ContactDatabase.h"
-#include "demo/data/GroupPersonTable.h"
-#include "demo/data/PersonsTable.h"
-
 #include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -14,19 +10,25 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "demo/data/ContactDatabase.h"
+#include "demo/data/GroupPersonTable.h"
+#include "demo/data/PersonsTable.h"
+
 using namespace demo::data;
 
 namespace {
 constexpr int Persons = 32767, Groups = 1000, MembersPerGroup = 100;
 
-bool fail(const char* what, const QSqlQuery& q) {
+bool fail(const char* what, const QSqlQuery& q)
+{
     std::fprintf(stderr, "%s: %s\n", what, qPrintable(q.lastError().text()));
     return false;
 }
 
 // Column-wise values, inserted by one prepared statement of many rows at a time: one round
 // trip per few hundred rows, which is what a server connection needs.
-bool runBatch(QSqlDatabase db, const QString& insertInto, const std::vector<QVariantList>& columns) {
+bool runBatch(QSqlDatabase db, const QString& insertInto, const std::vector<QVariantList>& columns)
+{
     constexpr int RowsPerStatement = 500;
     const int rows = static_cast<int>(columns.front().size());
     QStringList marks;
@@ -39,7 +41,8 @@ bool runBatch(QSqlDatabase db, const QString& insertInto, const std::vector<QVar
         if (count != prepared) {
             QStringList values;
             for (int i = 0; i < count; ++i) values << row;
-            if (!q.prepare(insertInto + QStringLiteral(" VALUES ") + values.join(QLatin1Char(',')))) return fail("prepare", q);
+            if (!q.prepare(insertInto + QStringLiteral(" VALUES ") + values.join(QLatin1Char(','))))
+                return fail("prepare", q);
             prepared = count;
         }
         for (int i = start; i < start + count; ++i)
@@ -49,7 +52,8 @@ bool runBatch(QSqlDatabase db, const QString& insertInto, const std::vector<QVar
     return true;
 }
 
-DataError build(const ContactDatabase& db) {
+DataError build(const ContactDatabase& db)
+{
     return db.inTransaction([&]() -> DataError {
         QVariantList number, first, initials, infix, last, email;
         for (int i = 1; i <= Persons; ++i) {
@@ -73,22 +77,26 @@ DataError build(const ContactDatabase& db) {
             }
         const QSqlDatabase c = db.connection();
         const bool ok =
-            runBatch(c, QStringLiteral("INSERT INTO persons (number, firstname, initials, infix, lastname, emailaddress) "
-                                       ),
+            runBatch(c,
+                     QStringLiteral(
+                         "INSERT INTO persons (number, firstname, initials, infix, lastname, emailaddress) "),
                      {number, first, initials, infix, last, email}) &&
             runBatch(c, QStringLiteral("INSERT INTO \"group\" (number, name)"), {groupNumber, name}) &&
             runBatch(c, QStringLiteral("INSERT INTO groupperson (personnumber, groupnumber)"),
                      {memberPerson, memberGroup});
-        return ok ? DataError{} : DataError{ErrorKind::Database, QStringLiteral("build"), QStringLiteral("failed")};
+        return ok ? DataError{}
+                  : DataError{ErrorKind::Database, QStringLiteral("build"), QStringLiteral("failed")};
     });
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QTemporaryDir folder;
     DatabaseLocation location = DatabaseLocation::fromEnvironment();
     if (location.engine == DatabaseLocation::Engine::Sqlite)
-        location.sqliteFile = argc > 1 ? QString::fromLocal8Bit(argv[1]) : folder.filePath(QStringLiteral("bench.sqlite"));
+        location.sqliteFile =
+            argc > 1 ? QString::fromLocal8Bit(argv[1]) : folder.filePath(QStringLiteral("bench.sqlite"));
     QElapsedTimer timer;
     {
         ContactDatabase db(location);
@@ -98,8 +106,8 @@ int main(int argc, char** argv) {
         }
         timer.start();
         if (DataError e = build(db)) return 1;
-        std::printf("build: %d persons, %d groups, %d memberships in %.2f s\n", Persons, Groups, Groups * MembersPerGroup,
-                    timer.elapsed() / 1000.0);
+        std::printf("build: %d persons, %d groups, %d memberships in %.2f s\n", Persons, Groups,
+                    Groups * MembersPerGroup, timer.elapsed() / 1000.0);
     }
     timer.restart();
     ContactDatabase db(location);
@@ -111,7 +119,8 @@ int main(int argc, char** argv) {
     std::printf("open (with the integrity check): %.3f s\n", timer.elapsed() / 1000.0);
     PersonsTable persons(db);
     GroupPersonTable members(db);
-    for (auto order : {PersonsTable::Order::Number, PersonsTable::Order::EmailAddress, PersonsTable::Order::LastName}) {
+    for (auto order :
+         {PersonsTable::Order::Number, PersonsTable::Order::EmailAddress, PersonsTable::Order::LastName}) {
         timer.restart();
         PersonCursor cursor;
         int rows = 0;

@@ -1,12 +1,12 @@
 #include "demo/data/ContactDatabase.h"
 
-#include "Schema.h"
-#include "SqlSupport.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+
+#include "Schema.h"
+#include "SqlSupport.h"
 
 namespace demo::data {
 
@@ -16,7 +16,8 @@ std::atomic<int> nextThreadSerial{1};
 
 // A serial per thread that is never reused, unlike thread ids, so a connection made by a thread
 // that has ended is never handed to a new one.
-int threadSerial() {
+int threadSerial()
+{
     thread_local const int serial = nextThreadSerial++;
     return serial;
 }
@@ -24,19 +25,24 @@ int threadSerial() {
 // How long a lock held by another program is waited for before it counts as a failure.
 constexpr int LockWaitMilliseconds = 10000;
 
-schema::Dialect dialectOf(bool postgres) {
+schema::Dialect dialectOf(bool postgres)
+{
     return postgres ? schema::Dialect::PostgreSql : schema::Dialect::Sqlite;
 }
 
-QString quotedIdentifier(QString name) {
+QString quotedIdentifier(QString name)
+{
     return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 }  // namespace
 
 ContactDatabase::ContactDatabase(DatabaseLocation location)
-    : location_(std::move(location)), serial_(nextDatabaseSerial++) {}
+    : location_(std::move(location)), serial_(nextDatabaseSerial++)
+{
+}
 
-ContactDatabase::~ContactDatabase() {
+ContactDatabase::~ContactDatabase()
+{
     std::lock_guard<std::mutex> lock(mutex_);
     QStringList names;
     for (auto& [name, db] : connections_) {
@@ -47,13 +53,18 @@ ContactDatabase::~ContactDatabase() {
     for (const QString& name : names) QSqlDatabase::removeDatabase(name);
 }
 
-const DatabaseLocation& ContactDatabase::location() const { return location_; }
+const DatabaseLocation& ContactDatabase::location() const
+{
+    return location_;
+}
 
-QString ContactDatabase::connectionName() const {
+QString ContactDatabase::connectionName() const
+{
     return QStringLiteral("quillnet-data-%1-%2").arg(serial_).arg(threadSerial());
 }
 
-void ContactDatabase::prepareConnection(QSqlDatabase& db, bool postgres) {
+void ContactDatabase::prepareConnection(QSqlDatabase& db, bool postgres)
+{
     QSqlQuery query(db);
     if (postgres) {
         // "already exists, skipping" notices are not news.
@@ -64,7 +75,18 @@ void ContactDatabase::prepareConnection(QSqlDatabase& db, bool postgres) {
     }
 }
 
-QSqlDatabase ContactDatabase::addConnection(const QString& name) const {
+QSqlDatabase ContactDatabase::addConnection(const QString& name) const
+{
+    {
+        // A failed open() tried before leaves its connection behind: start afresh.
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto earlier = connections_.find(name);
+        if (earlier != connections_.end()) {
+            earlier->second.close();
+            connections_.erase(earlier);
+            QSqlDatabase::removeDatabase(name);
+        }
+    }
     QSqlDatabase db;
     if (isPostgres()) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
@@ -84,27 +106,31 @@ QSqlDatabase ContactDatabase::addConnection(const QString& name) const {
     return db;
 }
 
-QSqlDatabase ContactDatabase::connection() const {
+QSqlDatabase ContactDatabase::connection() const
+{
     if (!opened_) return QSqlDatabase();
     const QString name = connectionName();
-    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false) : addConnection(name);
+    QSqlDatabase db =
+        QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false) : addConnection(name);
     if (!db.isOpen() && db.open()) prepareConnection(db, isPostgres());
     return db;
 }
 
-int& ContactDatabase::depthOf(const QString& connection) const {
+int& ContactDatabase::depthOf(const QString& connection) const
+{
     std::lock_guard<std::mutex> lock(mutex_);
     return transactionDepth_[connection];  // std::map keeps references stable
 }
 
-DataError ContactDatabase::inTransaction(const std::function<DataError()>& work) const {
+DataError ContactDatabase::inTransaction(const std::function<DataError()>& work) const
+{
     QSqlDatabase db = connection();
     if (!db.isOpen()) return errors::database(location_.describe(), db.lastError().text());
     int& depth = depthOf(db.connectionName());
     const QString savepoint = QStringLiteral("level%1").arg(depth);
     // BEGIN IMMEDIATE takes SQLite's write lock at once: a transaction that reads and then writes
     // would otherwise fail instead of waiting when another connection writes meanwhile.
-    const QString begin = depth > 0 ? QStringLiteral("SAVEPOINT ") + savepoint
+    const QString begin = depth > 0      ? QStringLiteral("SAVEPOINT ") + savepoint
                           : isPostgres() ? QStringLiteral("BEGIN")
                                          : QStringLiteral("BEGIN IMMEDIATE");
     sql::Statement started(db, begin);
@@ -131,7 +157,8 @@ DataError ContactDatabase::inTransaction(const std::function<DataError()>& work)
     return {};
 }
 
-DataError ContactDatabase::open(std::vector<DataError>* notices) {
+DataError ContactDatabase::open(std::vector<DataError>* notices)
+{
     if (opened_) return {};
     if (!location_.isValid())
         return errors::fileAccess(location_.describe(),
@@ -139,22 +166,25 @@ DataError ContactDatabase::open(std::vector<DataError>* notices) {
     DataError result = isPostgres() ? openPostgres() : openSqlite(notices);
     if (result) return result;
     opened_ = true;
-    result = createSchema();
-    if (result) {
+    // Tables that cannot be made or read leave the database as unusable as a missing file.
+    const QString schemaFailure = createSchema();
+    if (!schemaFailure.isEmpty()) {
         opened_ = false;
-        return errors::fileAccess(location_.describe(), result.text);
+        return errors::fileAccess(location_.describe(), schemaFailure);
     }
     return {};
 }
 
-DataError ContactDatabase::openSqlite(std::vector<DataError>* notices) {
+DataError ContactDatabase::openSqlite(std::vector<DataError>* notices)
+{
     const QString file = location_.sqliteFile;
     const bool existed = QFileInfo::exists(file);
     auto fatal = [&](const QString& engineText) {
         return existed ? errors::fileAccess(file, engineText) : errors::fileCreation(file, engineText);
     };
     const QString folder = QFileInfo(file).absolutePath();
-    if (!existed && !QDir().mkpath(folder)) return errors::fileCreation(file, QStringLiteral("cannot make the folder ") + folder);
+    if (!existed && !QDir().mkpath(folder))
+        return errors::fileCreation(file, QStringLiteral("cannot make the folder ") + folder);
 
     QSqlDatabase db = addConnection(connectionName());
     if (!db.open()) return fatal(sql::engineText(db.lastError()));
@@ -170,7 +200,8 @@ DataError ContactDatabase::openSqlite(std::vector<DataError>* notices) {
     return {};
 }
 
-DataError ContactDatabase::rebuildDamagedIndexes(std::vector<DataError>* notices) {
+DataError ContactDatabase::rebuildDamagedIndexes(std::vector<DataError>* notices)
+{
     QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
     // The full check, as only it compares the indexes with the rows they index.
     auto problems = [&](QStringList& found) -> DataError {
@@ -192,8 +223,9 @@ DataError ContactDatabase::rebuildDamagedIndexes(std::vector<DataError>* notices
     for (const QString& line : found) {
         auto match = indexName.match(line);
         if (!match.hasMatch()) continue;
-        sql::Statement owner(db, QStringLiteral("SELECT tbl_name FROM sqlite_schema WHERE type = 'index' AND name = ?"),
-                             {match.captured(1)});
+        sql::Statement owner(
+            db, QStringLiteral("SELECT tbl_name FROM sqlite_schema WHERE type = 'index' AND name = ?"),
+            {match.captured(1)});
         if (owner.next()) tables.insert(schema::displayNameOfTable(owner.value(0).toString()));
     }
     if (tables.isEmpty()) tables.insert(location_.sqliteFile);
@@ -208,21 +240,24 @@ DataError ContactDatabase::rebuildDamagedIndexes(std::vector<DataError>* notices
     return {};
 }
 
-DataError ContactDatabase::openPostgres() {
+DataError ContactDatabase::openPostgres()
+{
     QSqlDatabase db = addConnection(connectionName());
     if (db.open()) {
         prepareConnection(db, true);
         return {};
     }
     const QString firstError = sql::engineText(db.lastError());
-    if (!firstError.contains(QLatin1String("does not exist"))) return errors::fileAccess(location_.describe(), firstError);
+    if (!firstError.contains(QLatin1String("does not exist")))
+        return errors::fileAccess(location_.describe(), firstError);
     if (DataError e = createPostgresDatabase()) return e;
     if (!db.open()) return errors::fileAccess(location_.describe(), sql::engineText(db.lastError()));
     prepareConnection(db, true);
     return {};
 }
 
-DataError ContactDatabase::createPostgresDatabase() {
+DataError ContactDatabase::createPostgresDatabase()
+{
     const QString name = connectionName() + QStringLiteral("-maintenance");
     DataError result;
     {
@@ -235,7 +270,8 @@ DataError ContactDatabase::createPostgresDatabase() {
         if (!server.open()) {
             result = errors::fileCreation(location_.describe(), sql::engineText(server.lastError()));
         } else {
-            sql::Statement create(server, QStringLiteral("CREATE DATABASE ") + quotedIdentifier(location_.databaseName));
+            sql::Statement create(
+                server, QStringLiteral("CREATE DATABASE ") + quotedIdentifier(location_.databaseName));
             // Another station may have made it at the same moment.
             if (!create.ok() && create.error().nativeErrorCode() != QLatin1String("42P04"))
                 result = errors::fileCreation(location_.describe(), sql::engineText(create.error()));
@@ -246,39 +282,48 @@ DataError ContactDatabase::createPostgresDatabase() {
     return result;
 }
 
-DataError ContactDatabase::createSchema() {
+QString ContactDatabase::createSchema()
+{
     QSqlDatabase db = connection();
-    return inTransaction([&]() -> DataError {
-        if (isPostgres()) {
-            // Two stations starting on an empty server must not both create the tables.
-            sql::Statement lock(db, QStringLiteral("SELECT pg_advisory_xact_lock(741852963)"));
-            if (!lock.ok()) return sql::failure(location_.describe(), lock.error());
-        }
-        for (const QString& statement : schema::createStatements(dialectOf(isPostgres()))) {
-            sql::Statement create(db, statement);
-            if (!create.ok()) return sql::failure(location_.describe(), create.error());
-        }
-        sql::Statement version(db, QStringLiteral("SELECT max(version) FROM schema_version"));
-        if (!version.ok()) return sql::failure(location_.describe(), version.error());
-        const QVariant stored = version.next() ? version.value(0) : QVariant();
-        if (stored.isNull()) {
-            sql::Statement insert(db, QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {SchemaVersion});
-            if (!insert.ok()) return sql::failure(location_.describe(), insert.error());
-            return {};
-        }
-        const int from = stored.toInt();
-        if (from > SchemaVersion)
-            return errors::database(location_.describe(),
-                                    QStringLiteral("made by a later version of this program (schema %1)").arg(from));
-        if (from == SchemaVersion) return {};
+    auto failed = [&](const sql::Statement& statement) {
+        const QString why = sql::engineText(statement.error());
+        sql::Statement(db, QStringLiteral("ROLLBACK"));
+        return why;
+    };
+    sql::Statement begin(db, isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (!begin.ok()) return sql::engineText(begin.error());
+    if (isPostgres()) {
+        // Two stations starting on an empty server must not both create the tables.
+        sql::Statement lock(db, QStringLiteral("SELECT pg_advisory_xact_lock(741852963)"));
+        if (!lock.ok()) return failed(lock);
+    }
+    for (const QString& statement : schema::createStatements(dialectOf(isPostgres()))) {
+        sql::Statement create(db, statement);
+        if (!create.ok()) return failed(create);
+    }
+    sql::Statement version(db, QStringLiteral("SELECT max(version) FROM schema_version"));
+    if (!version.ok()) return failed(version);
+    const QVariant stored = version.next() ? version.value(0) : QVariant();
+    const int from = stored.isNull() ? 0 : stored.toInt();
+    if (from > SchemaVersion) {
+        sql::Statement(db, QStringLiteral("ROLLBACK"));
+        return QStringLiteral("made by a later version of this program (schema %1)").arg(from);
+    }
+    if (from == 0) {
+        sql::Statement insert(db, QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"),
+                              {SchemaVersion});
+        if (!insert.ok()) return failed(insert);
+    } else if (from < SchemaVersion) {
         for (const QString& statement : schema::migrationStatements(from, dialectOf(isPostgres()))) {
             sql::Statement step(db, statement);
-            if (!step.ok()) return sql::failure(location_.describe(), step.error());
+            if (!step.ok()) return failed(step);
         }
         sql::Statement update(db, QStringLiteral("UPDATE schema_version SET version = ?"), {SchemaVersion});
-        if (!update.ok()) return sql::failure(location_.describe(), update.error());
-        return {};
-    });
+        if (!update.ok()) return failed(update);
+    }
+    sql::Statement commit(db, QStringLiteral("COMMIT"));
+    if (!commit.ok()) return failed(commit);
+    return QString();
 }
 
 }  // namespace demo::data

@@ -6,18 +6,21 @@
 
 namespace demo::data {
 
-QString DatabaseLocation::describe() const {
+QString DatabaseLocation::describe() const
+{
     if (engine == Engine::Sqlite) return sqliteFile;
     if (!isValid()) return QStringLiteral("QUILLNET_DATABASE");
     return QStringLiteral("%1@%2:%3/%4").arg(user, host).arg(port).arg(databaseName);
 }
 
-bool DatabaseLocation::isValid() const {
+bool DatabaseLocation::isValid() const
+{
     if (engine == Engine::Sqlite) return !sqliteFile.isEmpty();
     return !host.isEmpty() && !databaseName.isEmpty() && port > 0 && port < 65536;
 }
 
-DatabaseLocation DatabaseLocation::fromPostgresUrl(const QString& text) {
+DatabaseLocation DatabaseLocation::fromPostgresUrl(const QString& text)
+{
     DatabaseLocation location;
     const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
@@ -33,7 +36,8 @@ DatabaseLocation DatabaseLocation::fromPostgresUrl(const QString& text) {
     return location;
 }
 
-DatabaseLocation DatabaseLocation::fromEnvironment() {
+DatabaseLocation DatabaseLocation::fromEnvironment()
+{
     const QString url = qEnvironmentVariable("QUILLNET_DATABASE");
     if (!url.isEmpty()) {
         DatabaseLocation location = fromPostgresUrl(url);

@@ -4,14 +4,16 @@ namespace demo::data {
 
 namespace {
 // Each non-blank part goes after the text so far, clipped, and one space.
-void appendPart(QString& text, const QString& part) {
+void appendPart(QString& text, const QString& part)
+{
     const QString clipped = storedText(part, part.size());
     if (clipped.trimmed().isEmpty()) return;
     text = storedText(text, text.size()) + QLatin1Char(' ') + clipped;
 }
 }  // namespace
 
-QString displayName(const Person& person, bool lastNameFirst) {
+QString displayName(const Person& person, bool lastNameFirst)
+{
     QString text;
     if (lastNameFirst) {
         const QString last = storedText(person.lastName, person.lastName.size());

@@ -7,31 +7,38 @@ namespace demo::data {
 namespace {
 const QString File = QString::fromLatin1(fileName::Group);
 
-Group groupAt(const sql::Statement& row) {
+Group groupAt(const sql::Statement& row)
+{
     Group g;
     g.number = static_cast<qint16>(row.value(0).toInt());
     g.name = row.value(1).toString();
     return g;
 }
 
-bool isNumberClash(const QSqlError& e) {
-    return sql::mentions(e, QStringLiteral("gro_numberkey")) || sql::mentions(e, QStringLiteral("group.number"));
+bool isNumberClash(const QSqlError& e)
+{
+    return sql::mentions(e, QStringLiteral("gro_numberkey")) ||
+           sql::mentions(e, QStringLiteral("group.number"));
 }
 
-DataError writeFailure(const QSqlError& e) {
+DataError writeFailure(const QSqlError& e)
+{
     if (sql::violationOf(e) == sql::Violation::Unique) {
-        if (sql::mentions(e, QStringLiteral("gro_namekey"))) return errors::duplicateKey(QStringLiteral("GRO:NameKey"));
+        if (sql::mentions(e, QStringLiteral("gro_namekey")))
+            return errors::duplicateKey(QStringLiteral("GRO:NameKey"));
         if (isNumberClash(e)) return errors::duplicateKey(QStringLiteral("GRO:NumberKey"));
     }
     return sql::failure(File, e);
 }
 
-std::optional<Group> fetchOn(const QSqlDatabase& db, qint16 number, DataError& error, bool forUpdate) {
-    sql::Statement row(db,
-                       QStringLiteral("SELECT number, name FROM \"group\" WHERE number = ?%1")
-                           .arg(forUpdate && db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE")
-                                                                                        : QString()),
-                       {number});
+std::optional<Group> fetchOn(const QSqlDatabase& db, qint16 number, DataError& error, bool forUpdate)
+{
+    sql::Statement row(
+        db,
+        QStringLiteral("SELECT number, name FROM \"group\" WHERE number = ?%1")
+            .arg(forUpdate && db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE")
+                                                                        : QString()),
+        {number});
     error = row.ok() ? DataError{} : sql::failure(File, row.error());
     if (!row.next()) return std::nullopt;
     return groupAt(row);
@@ -40,9 +47,13 @@ std::optional<Group> fetchOn(const QSqlDatabase& db, qint16 number, DataError& e
 
 GroupTable::GroupTable(const ContactDatabase& db) : db_(db) {}
 
-DataError GroupTable::error() const { return lastError_; }
+DataError GroupTable::error() const
+{
+    return lastError_;
+}
 
-DataError GroupTable::insert(Group& group) {
+DataError GroupTable::insert(Group& group)
+{
     const Group stored = normalized(group);
     QString lastClash;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -78,7 +89,8 @@ DataError GroupTable::insert(Group& group) {
     return errors::autoNumber(lastClash);
 }
 
-DataError GroupTable::update(const Group& asRead, const Group& changed, Group* nowStored) {
+DataError GroupTable::update(const Group& asRead, const Group& changed, Group* nowStored)
+{
     const Group expected = normalized(asRead);
     const Group wanted = normalized(changed);
     return db_.inTransaction([&]() -> DataError {
@@ -99,8 +111,10 @@ DataError GroupTable::update(const Group& asRead, const Group& changed, Group* n
     });
 }
 
-DataError GroupTable::remove(qint16 number) {
-    sql::Statement erase(db_.connection(), QStringLiteral("DELETE FROM \"group\" WHERE number = ?"), {number});
+DataError GroupTable::remove(qint16 number)
+{
+    sql::Statement erase(db_.connection(), QStringLiteral("DELETE FROM \"group\" WHERE number = ?"),
+                         {number});
     if (!erase.ok()) {
         if (sql::violationOf(erase.error()) == sql::Violation::ForeignKey)
             return errors::restrictedDelete(QString::fromLatin1(fileName::GroupPerson));
@@ -110,11 +124,13 @@ DataError GroupTable::remove(qint16 number) {
     return {};
 }
 
-std::optional<Group> GroupTable::fetch(qint16 number) const {
+std::optional<Group> GroupTable::fetch(qint16 number) const
+{
     return fetchOn(db_.connection(), number, lastError_, false);
 }
 
-std::vector<Group> GroupTable::all(bool byName) const {
+std::vector<Group> GroupTable::all(bool byName) const
+{
     sql::Statement rows(db_.connection(),
                         byName ? QStringLiteral("SELECT number, name FROM \"group\" WHERE name <> '' "
                                                 "ORDER BY lower(name), number")
@@ -125,9 +141,10 @@ std::vector<Group> GroupTable::all(bool byName) const {
     return result;
 }
 
-bool GroupTable::hasMembers(qint16 number) const {
-    sql::Statement row(db_.connection(), QStringLiteral("SELECT 1 FROM groupperson WHERE groupnumber = ? LIMIT 1"),
-                       {number});
+bool GroupTable::hasMembers(qint16 number) const
+{
+    sql::Statement row(db_.connection(),
+                       QStringLiteral("SELECT 1 FROM groupperson WHERE groupnumber = ? LIMIT 1"), {number});
     lastError_ = row.ok() ? DataError{} : sql::failure(File, row.error());
     return row.next();
 }

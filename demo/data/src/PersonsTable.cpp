@@ -8,7 +8,8 @@ namespace {
 const QString Columns = QStringLiteral("number, firstname, initials, infix, lastname, emailaddress");
 const QString File = QString::fromLatin1(fileName::Persons);
 
-Person personAt(const sql::Statement& row, int first = 0) {
+Person personAt(const sql::Statement& row, int first = 0)
+{
     Person p;
     p.number = static_cast<qint16>(row.value(first).toInt());
     p.firstName = row.value(first + 1).toString();
@@ -20,11 +21,14 @@ Person personAt(const sql::Statement& row, int first = 0) {
 }
 
 // Which unique key an engine's complaint is about.
-bool isNumberClash(const QSqlError& e) {
-    return sql::mentions(e, QStringLiteral("per_numberkey")) || sql::mentions(e, QStringLiteral("persons.number"));
+bool isNumberClash(const QSqlError& e)
+{
+    return sql::mentions(e, QStringLiteral("per_numberkey")) ||
+           sql::mentions(e, QStringLiteral("persons.number"));
 }
 
-DataError writeFailure(const QSqlError& e) {
+DataError writeFailure(const QSqlError& e)
+{
     if (sql::violationOf(e) == sql::Violation::Unique) {
         if (sql::mentions(e, QStringLiteral("per_emailaddresskey")))
             return errors::duplicateKey(QStringLiteral("PER:EmailaddressKey"));
@@ -33,7 +37,8 @@ DataError writeFailure(const QSqlError& e) {
     return sql::failure(File, e);
 }
 
-std::optional<Person> fetchOn(const QSqlDatabase& db, qint16 number, DataError& error, bool forUpdate) {
+std::optional<Person> fetchOn(const QSqlDatabase& db, qint16 number, DataError& error, bool forUpdate)
+{
     sql::Statement row(db,
                        QStringLiteral("SELECT %1 FROM persons WHERE number = ?%2")
                            .arg(Columns, forUpdate && db.driverName() == QLatin1String("QPSQL")
@@ -48,9 +53,13 @@ std::optional<Person> fetchOn(const QSqlDatabase& db, qint16 number, DataError& 
 
 PersonsTable::PersonsTable(const ContactDatabase& db) : db_(db) {}
 
-DataError PersonsTable::error() const { return lastError_; }
+DataError PersonsTable::error() const
+{
+    return lastError_;
+}
 
-DataError PersonsTable::insert(Person& person) {
+DataError PersonsTable::insert(Person& person)
+{
     const Person stored = normalized(person);
     QString lastClash;
     // A clash on the number means another station added a record between reading the highest
@@ -70,9 +79,10 @@ DataError PersonsTable::insert(Person& person) {
             const int top = highest.value(0).toInt();
             if (top >= HighestNumber) return errors::numberRangeFull(File);
             number = static_cast<qint16>(top + 1);
-            sql::Statement add(db, QStringLiteral("INSERT INTO persons (%1) VALUES (?, ?, ?, ?, ?, ?)").arg(Columns),
-                               {number, sql::text(stored.firstName), sql::text(stored.initials), sql::text(stored.infix),
-                                sql::text(stored.lastName), sql::text(stored.emailAddress)});
+            sql::Statement add(
+                db, QStringLiteral("INSERT INTO persons (%1) VALUES (?, ?, ?, ?, ?, ?)").arg(Columns),
+                {number, sql::text(stored.firstName), sql::text(stored.initials), sql::text(stored.infix),
+                 sql::text(stored.lastName), sql::text(stored.emailAddress)});
             if (add.ok()) return {};
             if (sql::violationOf(add.error()) == sql::Violation::Unique && isNumberClash(add.error())) {
                 clashed = true;
@@ -90,7 +100,8 @@ DataError PersonsTable::insert(Person& person) {
     return errors::autoNumber(lastClash);
 }
 
-DataError PersonsTable::update(const Person& asRead, const Person& changed, Person* nowStored) {
+DataError PersonsTable::update(const Person& asRead, const Person& changed, Person* nowStored)
+{
     const Person expected = normalized(asRead);
     const Person wanted = normalized(changed);
     return db_.inTransaction([&]() -> DataError {
@@ -103,65 +114,76 @@ DataError PersonsTable::update(const Person& asRead, const Person& changed, Pers
             if (nowStored) *nowStored = *current;
             return errors::changedByOther();
         }
-        sql::Statement write(db,
-                             QStringLiteral("UPDATE persons SET number = ?, firstname = ?, initials = ?, infix = ?, "
-                                            "lastname = ?, emailaddress = ? WHERE number = ?"),
-                             {wanted.number, sql::text(wanted.firstName), sql::text(wanted.initials),
-                              sql::text(wanted.infix), sql::text(wanted.lastName), sql::text(wanted.emailAddress),
-                              expected.number});
+        sql::Statement write(
+            db,
+            QStringLiteral("UPDATE persons SET number = ?, firstname = ?, initials = ?, infix = ?, "
+                           "lastname = ?, emailaddress = ? WHERE number = ?"),
+            {wanted.number, sql::text(wanted.firstName), sql::text(wanted.initials), sql::text(wanted.infix),
+             sql::text(wanted.lastName), sql::text(wanted.emailAddress), expected.number});
         if (!write.ok()) return writeFailure(write.error());
         if (nowStored) *nowStored = wanted;
         return {};
     });
 }
 
-DataError PersonsTable::remove(qint16 number) {
+DataError PersonsTable::remove(qint16 number)
+{
     sql::Statement erase(db_.connection(), QStringLiteral("DELETE FROM persons WHERE number = ?"), {number});
     if (!erase.ok()) return sql::failure(File, erase.error());
     if (erase.rowsAffected() == 0) return errors::notFound(File);
     return {};
 }
 
-std::optional<Person> PersonsTable::fetch(qint16 number) const {
+std::optional<Person> PersonsTable::fetch(qint16 number) const
+{
     return fetchOn(db_.connection(), number, lastError_, false);
 }
 
-std::optional<Person> PersonsTable::fetchByEmail(const QString& address) const {
+std::optional<Person> PersonsTable::fetchByEmail(const QString& address) const
+{
     const QString key = storedText(address, width::EmailAddress);
     lastError_ = {};
     if (key.isEmpty()) return std::nullopt;  // blank addresses are not in the key
-    sql::Statement row(db_.connection(),
-                       QStringLiteral("SELECT %1 FROM persons WHERE emailaddress <> '' AND lower(emailaddress) = lower(?)")
-                           .arg(Columns),
-                       {key});
+    sql::Statement row(
+        db_.connection(),
+        QStringLiteral("SELECT %1 FROM persons WHERE emailaddress <> '' AND lower(emailaddress) = lower(?)")
+            .arg(Columns),
+        {key});
     if (!row.ok()) lastError_ = sql::failure(File, row.error());
     if (!row.next()) return std::nullopt;
     return personAt(row);
 }
 
-int PersonsTable::count() const {
+int PersonsTable::count() const
+{
     sql::Statement rows(db_.connection(), QStringLiteral("SELECT COUNT(*) FROM persons"));
     lastError_ = rows.ok() ? DataError{} : sql::failure(File, rows.error());
     return rows.next() ? rows.value(0).toInt() : 0;
 }
 
-PersonCursor PersonsTable::cursorAfter(Order order, const Person& last) {
+PersonCursor PersonsTable::cursorAfter(Order order, const Person& last)
+{
     switch (order) {
-    case Order::EmailAddress: return {last.emailAddress, last.number};
-    case Order::LastName: return {last.lastName, last.number};
-    case Order::Number: break;
+        case Order::EmailAddress:
+            return {last.emailAddress, last.number};
+        case Order::LastName:
+            return {last.lastName, last.number};
+        case Order::Number:
+            break;
     }
     return {QString(), last.number};
 }
 
-std::vector<Person> PersonsTable::batch(Order order, const PersonCursor& after, int limit) const {
+std::vector<Person> PersonsTable::batch(Order order, const PersonCursor& after, int limit) const
+{
     // Keyset pagination: each batch starts where the last one ended, whatever its size.
     std::vector<Person> result;
     if (limit <= 0) return result;
     const QString key = storedText(after.key, width::EmailAddress);
     auto keyed = [&](const char* column) {
-        return QStringLiteral("SELECT %1 FROM persons WHERE %2 <> '' AND (lower(%2) > lower(?) OR "
-                              "(lower(%2) = lower(?) AND number > ?)) ORDER BY lower(%2), number LIMIT ?")
+        return QStringLiteral(
+                   "SELECT %1 FROM persons WHERE %2 <> '' AND (lower(%2) > lower(?) OR "
+                   "(lower(%2) = lower(?) AND number > ?)) ORDER BY lower(%2), number LIMIT ?")
             .arg(Columns, QLatin1String(column));
     };
     QSqlDatabase db = db_.connection();
@@ -170,8 +192,10 @@ std::vector<Person> PersonsTable::batch(Order order, const PersonCursor& after, 
         while (rows.next()) result.push_back(personAt(rows));
     };
     if (order == Order::Number) {
-        sql::Statement rows(db, QStringLiteral("SELECT %1 FROM persons WHERE number > ? ORDER BY number LIMIT ?").arg(Columns),
-                            {after.number, limit});
+        sql::Statement rows(
+            db,
+            QStringLiteral("SELECT %1 FROM persons WHERE number > ? ORDER BY number LIMIT ?").arg(Columns),
+            {after.number, limit});
         collect(rows);
     } else {
         const char* column = order == Order::EmailAddress ? "emailaddress" : "lastname";

@@ -7,7 +7,8 @@ namespace demo::data::sql {
 
 namespace {
 // SQLite's extended result codes and PostgreSQL's SQLSTATEs for the same violations.
-bool codeIs(const QSqlError& error, std::initializer_list<const char*> codes) {
+bool codeIs(const QSqlError& error, std::initializer_list<const char*> codes)
+{
     const QString code = error.nativeErrorCode();
     for (const char* c : codes)
         if (code == QLatin1String(c)) return true;
@@ -15,10 +16,12 @@ bool codeIs(const QSqlError& error, std::initializer_list<const char*> codes) {
 }
 }  // namespace
 
-Violation violationOf(const QSqlError& error) {
+Violation violationOf(const QSqlError& error)
+{
     if (error.type() == QSqlError::NoError) return Violation::None;
     const QString message = error.databaseText();
-    if (codeIs(error, {"23505", "2067", "1555"}) || message.contains(QLatin1String("UNIQUE constraint failed")))
+    if (codeIs(error, {"23505", "2067", "1555"}) ||
+        message.contains(QLatin1String("UNIQUE constraint failed")))
         return Violation::Unique;
     if (codeIs(error, {"23503", "787"}) || message.contains(QLatin1String("FOREIGN KEY constraint failed")))
         return Violation::ForeignKey;
@@ -27,12 +30,14 @@ Violation violationOf(const QSqlError& error) {
     return Violation::Other;
 }
 
-bool mentions(const QSqlError& error, const QString& token) {
+bool mentions(const QSqlError& error, const QString& token)
+{
     return error.databaseText().contains(token, Qt::CaseInsensitive) ||
            error.driverText().contains(token, Qt::CaseInsensitive);
 }
 
-QString engineText(const QSqlError& error) {
+QString engineText(const QSqlError& error)
+{
     QString message = error.databaseText().trimmed();
     if (message.isEmpty()) message = error.driverText().trimmed();
     // PostgreSQL's texts are several lines (message, detail); one line reads better in a box.
@@ -40,13 +45,15 @@ QString engineText(const QSqlError& error) {
     return message;
 }
 
-QVariant text(const QString& value) {
+QVariant text(const QString& value)
+{
     return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
 }
 
 namespace {
 // Puts each value, quoted by the driver, in place of its "?" (never inside a quoted name or text).
-QString withLiterals(const QSqlDatabase& db, const QString& statement, std::initializer_list<QVariant> values) {
+QString withLiterals(const QSqlDatabase& db, const QString& statement, std::initializer_list<QVariant> values)
+{
     QString result;
     auto value = values.begin();
     QChar quote;
@@ -69,7 +76,8 @@ QString withLiterals(const QSqlDatabase& db, const QString& statement, std::init
 }  // namespace
 
 Statement::Statement(const QSqlDatabase& db, const QString& statement, std::initializer_list<QVariant> values)
-    : query_(db) {
+    : query_(db)
+{
     query_.setForwardOnly(true);
     // PostgreSQL cannot prepare commands such as BEGIN, LOCK or CREATE: run those directly.
     if (values.size() == 0) {
@@ -87,7 +95,8 @@ Statement::Statement(const QSqlDatabase& db, const QString& statement, std::init
     ok_ = query_.exec();
 }
 
-DataError failure(const QString& file, const QSqlError& error) {
+DataError failure(const QString& file, const QSqlError& error)
+{
     return errors::database(file, engineText(error));
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 // Small helpers shared by the table classes: running statements and reading engine errors.
-#include "demo/data/DataError.h"
-
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <initializer_list>
+
+#include "demo/data/DataError.h"
 
 namespace demo::data::sql {
 

@@ -1,8 +1,3 @@
-#include "TestDatabase.h"
-#include "demo/data/GroupTable.h"
-#include "demo/data/PersonsTable.h"
-#include "demo/data/SendJournal.h"
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlError>
@@ -12,29 +7,39 @@
 #include <set>
 #include <thread>
 
+#include "TestDatabase.h"
+#include "demo/data/GroupTable.h"
+#include "demo/data/PersonsTable.h"
+#include "demo/data/SendJournal.h"
+
 using namespace demo::data;
 using demo::data::testing::DataTest;
 
 namespace {
 // A connection of another program, outside ContactDatabase, on the calling thread.
 struct RawSqlite {
-    explicit RawSqlite(const QString& file) : name(QStringLiteral("raw-%1").arg(quintptr(this))) {
+    explicit RawSqlite(const QString& file) : name(QStringLiteral("raw-%1").arg(quintptr(this)))
+    {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(file);
         EXPECT_TRUE(db.open());
     }
-    ~RawSqlite() {
+    ~RawSqlite()
+    {
         QSqlDatabase::database(name).close();
         QSqlDatabase::removeDatabase(name);
     }
-    void run(const QString& statement) {
+    void run(const QString& statement)
+    {
         QSqlQuery q(QSqlDatabase::database(name));
-        EXPECT_TRUE(q.exec(statement)) << statement.toStdString() << ": " << q.lastError().text().toStdString();
+        EXPECT_TRUE(q.exec(statement))
+            << statement.toStdString() << ": " << q.lastError().text().toStdString();
     }
     QString name;
 };
 
-void runOn(const ContactDatabase& db, const QString& statement) {
+void runOn(const ContactDatabase& db, const QString& statement)
+{
     QSqlQuery q(db.connection());
     ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
 }
@@ -46,8 +51,8 @@ class Opening : public DataTest {};
 #define SQLITE_ONLY() \
     if (postgres()) GTEST_SKIP() << "SQLite only"
 
-
-TEST_F(Opening, CreatesFolderFileAndTablesThenReopens) {
+TEST_F(Opening, CreatesFolderFileAndTablesThenReopens)
+{
     SQLITE_ONLY();
     DatabaseLocation nested;
     nested.sqliteFile = folder_.filePath(QStringLiteral("a/b/contacts.sqlite"));
@@ -64,7 +69,8 @@ TEST_F(Opening, CreatesFolderFileAndTablesThenReopens) {
     EXPECT_EQ(GroupTable(again).fetch(1)->name, "Club");
 }
 
-TEST_F(Opening, UnusableFilesAreFatalWithTheirName) {
+TEST_F(Opening, UnusableFilesAreFatalWithTheirName)
+{
     SQLITE_ONLY();
     const QString notADatabase = folder_.filePath(QStringLiteral("text.sqlite"));
     {
@@ -73,7 +79,11 @@ TEST_F(Opening, UnusableFilesAreFatalWithTheirName) {
         f.write(QByteArray(4096, 'x'));
     }
     const QString blockedByFile = notADatabase + QStringLiteral("/contacts.sqlite");
-    struct Case { QString file; ErrorKind kind; const char* title; };
+    struct Case {
+        QString file;
+        ErrorKind kind;
+        const char* title;
+    };
     const Case cases[] = {{notADatabase, ErrorKind::FileAccess, "File Access Error"},
                           {blockedByFile, ErrorKind::FileCreation, "File Creation Error"}};
     for (const Case& c : cases) {
@@ -91,7 +101,8 @@ TEST_F(Opening, UnusableFilesAreFatalWithTheirName) {
     EXPECT_EQ(e.kind, ErrorKind::FileAccess);
 }
 
-TEST_F(Opening, WaitsForALockHeldByAnotherProgram) {
+TEST_F(Opening, WaitsForALockHeldByAnotherProgram)
+{
     SQLITE_ONLY();
     std::atomic<bool> locked{false};
     std::thread other([&] {
@@ -114,14 +125,16 @@ TEST_F(Opening, WaitsForALockHeldByAnotherProgram) {
     EXPECT_FALSE(PersonsTable(second).insert(p));
 }
 
-TEST_F(Opening, DamagedIndexIsReportedAndRebuilt) {
+TEST_F(Opening, DamagedIndexIsReportedAndRebuilt)
+{
     SQLITE_ONLY();
     db_.reset();
     // Let one row into the last-name index under another key than its definition gives.
     auto setIndexExpression = [&](const char* from, const char* to) {
         RawSqlite raw(location_.sqliteFile);
         raw.run("PRAGMA writable_schema = ON");
-        raw.run(QStringLiteral("UPDATE sqlite_schema SET sql = replace(sql, '%1', '%2') WHERE name = 'per_lastnamekey'")
+        raw.run(QStringLiteral(
+                    "UPDATE sqlite_schema SET sql = replace(sql, '%1', '%2') WHERE name = 'per_lastnamekey'")
                     .arg(from, to));
     };
     setIndexExpression("lower(lastname)", "upper(lastname)");
@@ -143,7 +156,8 @@ TEST_F(Opening, DamagedIndexIsReportedAndRebuilt) {
     EXPECT_EQ(found[0].lastName, "Berg");
 }
 
-TEST_F(Opening, RefusesADatabaseOfALaterVersion) {
+TEST_F(Opening, RefusesADatabaseOfALaterVersion)
+{
     runOn(*db_, "UPDATE schema_version SET version = 99");
     ContactDatabase other(location_);
     const DataError e = other.open();
@@ -151,7 +165,8 @@ TEST_F(Opening, RefusesADatabaseOfALaterVersion) {
     EXPECT_TRUE(e.text.contains("later version")) << e.text.toStdString();
 }
 
-TEST_F(Opening, TwoStationsAddingAtOnceGetDistinctNumbers) {
+TEST_F(Opening, TwoStationsAddingAtOnceGetDistinctNumbers)
+{
     constexpr int PerStation = 60;
     auto station = [&](std::vector<qint16>* numbers, std::vector<QString>* failures) {
         ContactDatabase db(location_);
@@ -186,7 +201,8 @@ TEST_F(Opening, TwoStationsAddingAtOnceGetDistinctNumbers) {
     EXPECT_EQ(GroupTable(*db_).all(false).size(), 2u * PerStation);
 }
 
-TEST_F(Opening, SendJournalRoundTrip) {
+TEST_F(Opening, SendJournalRoundTrip)
+{
     SendJournal journal(*db_);
     SendRecord send;
     send.started = QDateTime::fromString("2026-03-01T10:15:30.250+01:00", Qt::ISODateWithMs);

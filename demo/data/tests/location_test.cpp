@@ -1,12 +1,17 @@
-#include "demo/data/DatabaseLocation.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
-#include <gtest/gtest.h>
+
+#include "demo/data/DatabaseLocation.h"
 
 using demo::data::DatabaseLocation;
 
-TEST(DatabaseLocation, FromEnvironment) {
-    struct Case { const char *database, *dataDir, *xdg; QString file; };
+TEST(DatabaseLocation, FromEnvironment)
+{
+    struct Case {
+        const char *database, *dataDir, *xdg;
+        QString file;
+    };
     const QString home = QDir::homePath();
     const Case cases[] = {
         {"", "/srv/q", "/x", "/srv/q/contacts.sqlite"},

@@ -1,26 +1,36 @@
-#include "demo/data/DisplayName.h"
 #include "demo/data/Records.h"
 
 #include <gtest/gtest.h>
 
+#include "demo/data/DisplayName.h"
+
 using namespace demo::data;
 
-TEST(StoredText, CutsToWidthAndDropsTrailingBlanks) {
-    struct Case { QString in; int width; QString out; };
+TEST(StoredText, CutsToWidthAndDropsTrailingBlanks)
+{
+    struct Case {
+        QString in;
+        int width;
+        QString out;
+    };
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // one character, two UTF-16 units
     const Case cases[] = {
         {"  ", 10, ""},
         {" a  ", 10, " a"},
         {"abcdef", 3, "abc"},
-        {"ab  cd", 4, "ab"},  // a cut that ends in blanks drops them too
-        {"a" + smile, 2, "a"}, // never half a surrogate pair
+        {"ab  cd", 4, "ab"},    // a cut that ends in blanks drops them too
+        {"a" + smile, 2, "a"},  // never half a surrogate pair
         {"a" + smile, 3, "a" + smile},
     };
     for (const Case& c : cases) EXPECT_EQ(storedText(c.in, c.width), c.out) << c.in.toStdString();
 }
 
-TEST(DisplayName, BothOrdersWithBlankParts) {
-    struct Case { const char *first, *infix, *last; const char *plain, *lastFirst; };
+TEST(DisplayName, BothOrdersWithBlankParts)
+{
+    struct Case {
+        const char *first, *infix, *last;
+        const char *plain, *lastFirst;
+    };
     const Case cases[] = {
         {"Jan", "van", "Dijk", "Jan van Dijk", "Dijk, Jan van"},
         {"", "", "Dijk", "Dijk", "Dijk,"},

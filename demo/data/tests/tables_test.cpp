@@ -9,7 +9,8 @@ using namespace demo::data;
 using demo::data::testing::DataTest;
 
 namespace {
-Person person(const char* first, const char* last, const char* email) {
+Person person(const char* first, const char* last, const char* email)
+{
     Person p;
     p.firstName = first;
     p.lastName = last;
@@ -17,7 +18,8 @@ Person person(const char* first, const char* last, const char* email) {
     return p;
 }
 
-void addPerson(PersonsTable& t, Person& p) {
+void addPerson(PersonsTable& t, Person& p)
+{
     const DataError e = t.insert(p);
     ASSERT_FALSE(e) << e.text.toStdString();
 }
@@ -25,7 +27,8 @@ void addPerson(PersonsTable& t, Person& p) {
 
 class Tables : public DataTest {};
 
-TEST_F(Tables, FirstNumbersAndStoredTexts) {
+TEST_F(Tables, FirstNumbersAndStoredTexts)
+{
     PersonsTable persons(*db_);
     Person a = person("Jan   ", QString(60, 'x').toUtf8().constData(), "  ");
     // Quotes, placeholders and backslashes are data, whatever the engine.
@@ -49,19 +52,28 @@ TEST_F(Tables, FirstNumbersAndStoredTexts) {
     EXPECT_EQ(g.number, 1);
 }
 
-TEST_F(Tables, UniqueKeysIgnoreCaseAndBlanks) {
+TEST_F(Tables, UniqueKeysIgnoreCaseAndBlanks)
+{
     PersonsTable persons(*db_);
     GroupTable groups(*db_);
-    struct Case { const char* first; const char* second; bool duplicate; };
-    const Case emails[] = {{"a@x.org", "A@X.ORG", true}, {"", "  ", false}, {"b@x.org", "b@x.org ", true},
+    struct Case {
+        const char* first;
+        const char* second;
+        bool duplicate;
+    };
+    const Case emails[] = {{"a@x.org", "A@X.ORG", true},
+                           {"", "  ", false},
+                           {"b@x.org", "b@x.org ", true},
                            {"c@x.org", "cc@x.org", false}};
     for (const Case& c : emails) {
         Person one = person("", "", c.first), two = person("", "", c.second);
         ASSERT_FALSE(persons.insert(one));
         const DataError e = persons.insert(two);
-        EXPECT_EQ(e.kind, c.duplicate ? ErrorKind::DuplicateKey : ErrorKind::None) << c.first << " / " << c.second;
+        EXPECT_EQ(e.kind, c.duplicate ? ErrorKind::DuplicateKey : ErrorKind::None)
+            << c.first << " / " << c.second;
         if (c.duplicate) {
-            EXPECT_EQ(e.text, "Adding this record creates a duplicate entry for the key: PER:EmailaddressKey");
+            EXPECT_EQ(e.text,
+                      "Adding this record creates a duplicate entry for the key: PER:EmailaddressKey");
         }
     }
     const Case names[] = {{"Club", "CLUB", true}, {"", "", false}, {"Team", "Teams", false}};
@@ -82,7 +94,8 @@ TEST_F(Tables, UniqueKeysIgnoreCaseAndBlanks) {
     EXPECT_FALSE(persons.fetchByEmail(""));
 }
 
-TEST_F(Tables, ChangingToATakenAddressIsRefused) {
+TEST_F(Tables, ChangingToATakenAddressIsRefused)
+{
     PersonsTable persons(*db_);
     Person a = person("", "", "a@x.org"), b = person("", "", "b@x.org");
     addPerson(persons, a);
@@ -93,9 +106,11 @@ TEST_F(Tables, ChangingToATakenAddressIsRefused) {
     EXPECT_EQ(persons.fetch(b.number)->emailAddress, "b@x.org");
 }
 
-TEST_F(Tables, BatchesInEveryOrderLeaveBlankKeysOut) {
+TEST_F(Tables, BatchesInEveryOrderLeaveBlankKeysOut)
+{
     PersonsTable persons(*db_);
-    const char* rows[][2] = {{"dijk", "d@x.org"}, {"", "a@x.org"}, {"Berg", ""}, {"berg", "C@x.org"}, {"Aa", "b@x.org"}};
+    const char* rows[][2] = {
+        {"dijk", "d@x.org"}, {"", "a@x.org"}, {"Berg", ""}, {"berg", "C@x.org"}, {"Aa", "b@x.org"}};
     for (auto& r : rows) {
         Person p = person("", r[0], r[1]);
         addPerson(persons, p);
@@ -119,7 +134,8 @@ TEST_F(Tables, BatchesInEveryOrderLeaveBlankKeysOut) {
     }
 }
 
-TEST_F(Tables, DeleteRulesAndNumberCascade) {
+TEST_F(Tables, DeleteRulesAndNumberCascade)
+{
     PersonsTable persons(*db_);
     GroupTable groups(*db_);
     GroupPersonTable members(*db_);
@@ -137,8 +153,9 @@ TEST_F(Tables, DeleteRulesAndNumberCascade) {
 
     const DataError refused = groups.remove(g.number);
     EXPECT_EQ(refused.kind, ErrorKind::RestrictedDelete);
-    EXPECT_EQ(refused.text, "This record is referenced from the file Groupper.tps. This record cannot be deleted "
-                            "while these references exist.");
+    EXPECT_EQ(refused.text,
+              "This record is referenced from the file Groupper.tps. This record cannot be deleted "
+              "while these references exist.");
     EXPECT_EQ(members.countOfGroup(g.number), 2);
     EXPECT_FALSE(groups.remove(empty.number));
 
@@ -157,7 +174,8 @@ TEST_F(Tables, DeleteRulesAndNumberCascade) {
     EXPECT_EQ(groups.remove(99).kind, ErrorKind::NotFound);
 }
 
-TEST_F(Tables, MembershipFieldsMustNameExistingRecords) {
+TEST_F(Tables, MembershipFieldsMustNameExistingRecords)
+{
     PersonsTable persons(*db_);
     GroupTable groups(*db_);
     GroupPersonTable members(*db_);
@@ -165,7 +183,10 @@ TEST_F(Tables, MembershipFieldsMustNameExistingRecords) {
     addPerson(persons, a);
     Group g{0, "Club"};
     ASSERT_FALSE(groups.insert(g));
-    struct Case { Membership m; const char* text; };
+    struct Case {
+        Membership m;
+        const char* text;
+    };
     const Case cases[] = {
         {{9, g.number}, "The value of GROPER:PersonNumber must be found in the Persons file."},
         {{a.number, 9}, "The value of GROPER:Groupnumber must be found in the Group file."},
@@ -184,7 +205,8 @@ TEST_F(Tables, MembershipFieldsMustNameExistingRecords) {
     EXPECT_EQ(members.groupsOf(a.number)[0].second.name, "Club");
 }
 
-TEST_F(Tables, GroupsByNameIgnoreCase) {
+TEST_F(Tables, GroupsByNameIgnoreCase)
+{
     GroupTable groups(*db_);
     for (const char* name : {"beta", "Alpha", "", "GAMMA"}) {
         Group g{0, name};
@@ -196,7 +218,8 @@ TEST_F(Tables, GroupsByNameIgnoreCase) {
     EXPECT_EQ(groups.all(false).size(), 4u);
 }
 
-TEST_F(Tables, NoNumberBeyondTheTop) {
+TEST_F(Tables, NoNumberBeyondTheTop)
+{
     PersonsTable persons(*db_);
     GroupTable groups(*db_);
     Person a = person("a", "", "");
@@ -216,7 +239,8 @@ TEST_F(Tables, NoNumberBeyondTheTop) {
     EXPECT_EQ(groups.insert(next).kind, ErrorKind::NumberRangeFull);
 }
 
-TEST_F(Tables, ChangeByAnotherStationIsNeverOverwritten) {
+TEST_F(Tables, ChangeByAnotherStationIsNeverOverwritten)
+{
     auto other = secondStation();
     PersonsTable here(*db_);
     Person p = person("Jan", "Dijk", "jan@x.org");
@@ -255,7 +279,8 @@ TEST_F(Tables, ChangeByAnotherStationIsNeverOverwritten) {
     EXPECT_EQ(settingsThere.first()->footer.size(), width::Footer);
 }
 
-TEST_F(Tables, AttachmentsMayRepeat) {
+TEST_F(Tables, AttachmentsMayRepeat)
+{
     AttachmentsTable attachments(*db_);
     Attachment a{0, "/tmp/b.pdf", 0}, b{0, "/tmp/A.txt", 0}, c{0, "/tmp/b.pdf", 0};
     for (Attachment* x : {&a, &b, &c}) ASSERT_FALSE(attachments.insert(*x));

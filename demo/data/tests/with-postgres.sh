@@ -31,6 +31,7 @@ stop_server() {
   rm -rf "$folder"
 }
 trap stop_server EXIT
+trap "exit 130" INT TERM
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "${as_owner[@]}" "$bin/initdb" -D "$data" -U postgres --auth=trust -E UTF8 --locale=C.UTF-8 >"$folder/initdb.log" 2>&1 ||

@@ -1,9 +1,9 @@
 #pragma once
 // The files attached to every mail; the same file may be listed twice.
+#include <vector>
+
 #include "demo/data/ContactDatabase.h"
 #include "demo/data/Records.h"
-
-#include <vector>
 
 namespace demo::data {
 

@@ -1,8 +1,5 @@
 #pragma once
 // The contact database: one per program (or per test), shared by every thread.
-#include "demo/data/DataError.h"
-#include "demo/data/DatabaseLocation.h"
-
 #include <QSqlDatabase>
 #include <atomic>
 #include <functional>
@@ -10,6 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "demo/data/DataError.h"
+#include "demo/data/DatabaseLocation.h"
 
 namespace demo::data {
 
@@ -46,7 +46,7 @@ private:
     DataError openSqlite(std::vector<DataError>* notices);
     DataError openPostgres();
     DataError createPostgresDatabase();
-    DataError createSchema();
+    QString createSchema();  // the engine's complaint, empty when all is well
     DataError rebuildDamagedIndexes(std::vector<DataError>* notices);
     int& depthOf(const QString& connection) const;
 

@@ -6,7 +6,7 @@ namespace demo::data {
 
 struct DatabaseLocation {
     enum class Engine { Sqlite, PostgreSql } engine = Engine::Sqlite;
-    QString sqliteFile;  // Sqlite: full path of the file
+    QString sqliteFile;                          // Sqlite: full path of the file
     QString host, user, password, databaseName;  // PostgreSql
     int port = 5432;
 

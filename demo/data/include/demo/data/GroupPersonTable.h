@@ -1,11 +1,11 @@
 #pragma once
 // The memberships: a person at most once in a group.
-#include "demo/data/ContactDatabase.h"
-#include "demo/data/Records.h"
-
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "demo/data/ContactDatabase.h"
+#include "demo/data/Records.h"
 
 namespace demo::data {
 
@@ -18,7 +18,7 @@ public:
     // ChangedByOther when asRead is no longer stored.
     DataError update(const Membership& asRead, const Membership& changed);
     DataError remove(const Membership& m);
-    std::vector<Membership> ofGroup(qint16 groupNumber) const;  // in person-number order
+    std::vector<Membership> ofGroup(qint16 groupNumber) const;                      // in person-number order
     std::vector<std::pair<Membership, Group>> groupsOf(qint16 personNumber) const;  // by group name
     // One batch of a group's members with their persons, after `after`, in person-number order.
     std::vector<std::pair<Membership, std::optional<Person>>> membersOf(qint16 groupNumber,

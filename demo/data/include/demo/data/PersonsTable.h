@@ -1,10 +1,10 @@
 #pragma once
 // The persons file: auto-numbered, unique e-mail address (case-insensitive, blank left out).
-#include "demo/data/ContactDatabase.h"
-#include "demo/data/Records.h"
-
 #include <optional>
 #include <vector>
+
+#include "demo/data/ContactDatabase.h"
+#include "demo/data/Records.h"
 
 namespace demo::data {
 

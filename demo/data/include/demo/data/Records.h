@@ -36,16 +36,17 @@ struct Group {
 struct Membership {
     qint16 personNumber = 0;
     qint16 groupNumber = 0;
-    bool operator==(const Membership& o) const {
+    bool operator==(const Membership& o) const
+    {
         return personNumber == o.personNumber && groupNumber == o.groupNumber;
     }
     bool operator!=(const Membership& o) const { return !(*this == o); }
 };
 
 struct Attachment {
-    qint64 id = 0;      // row id, the record position
-    QString fileName;   // width::FileName
-    qint16 icon = 0;    // stored, never used
+    qint64 id = 0;     // row id, the record position
+    QString fileName;  // width::FileName
+    qint16 icon = 0;   // stored, never used
 };
 
 struct Settings {
@@ -61,7 +62,7 @@ struct Settings {
 // Where a batched read of persons goes on: after the row with this key value and number.
 // For the number order only `number` counts. Default: from the start.
 struct PersonCursor {
-    QString key;      // the last row's e-mail address or last name, as stored (not lower-cased)
+    QString key;  // the last row's e-mail address or last name, as stored (not lower-cased)
     qint16 number = 0;
 };
 

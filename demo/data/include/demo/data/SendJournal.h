@@ -1,11 +1,11 @@
 #pragma once
 // The mass-send journal: what went out, written before and after each batch, so that after a
 // crash nothing is lost or sent twice.
-#include "demo/data/ContactDatabase.h"
-
 #include <QDateTime>
 #include <QStringList>
 #include <vector>
+
+#include "demo/data/ContactDatabase.h"
 
 namespace demo::data {
 
@@ -19,12 +19,12 @@ struct SendRecord {
 
 struct BatchRecord {
     qint64 sendId = 0;
-    int batchNumber = 0;                 // 1, 2, ...
-    QStringList recipients;              // "Name <address>" or address
+    int batchNumber = 0;     // 1, 2, ...
+    QStringList recipients;  // "Name <address>" or address
     enum class State { Pending, Sending, Sent, Failed } state = State::Pending;
-    int resultCode = -1;                 // -1 until done
+    int resultCode = -1;  // -1 until done
     QString serverReply;
-    QDateTime finished;                  // invalid until done
+    QDateTime finished;  // invalid until done
 };
 
 class SendJournal {
@@ -37,7 +37,7 @@ public:
     DataError markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply);
     std::vector<SendRecord> sends() const;                  // newest first
     std::vector<BatchRecord> batches(qint64 sendId) const;  // in batch order
-    DataError error() const;  // failure of the last read, if any
+    DataError error() const;                                // failure of the last read, if any
 
 private:
     const ContactDatabase& db_;
