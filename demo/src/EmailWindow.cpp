@@ -225,6 +225,11 @@ EmailWindow::~EmailWindow()
     mail_->KILL();
 }
 
+SendReportWindow* EmailWindow::reportWindow() const
+{
+    return report_;
+}
+
 void EmailWindow::setLibraryEntry(quillnet::WRENPOSTCLASS::LibraryEntry entry)
 {
     mail_->setLibraryEntry(entry);
@@ -441,7 +446,6 @@ void EmailWindow::report(const SendOutcome& outcome, bool alwaysAsMessage, bool 
     if (!report_) {
         report_ = new SendReportWindow(this);
         report_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(report_, &QObject::destroyed, this, [this] { report_ = nullptr; });
         connect(report_, &SendReportWindow::resendRequested, this, &EmailWindow::resendFailed);
     }
     sentBeforeResend_ = outcome.sentCount;

@@ -8,6 +8,7 @@
 #define DEMO_EMAILWINDOW_H
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -68,7 +69,7 @@ public:
     ReceiverTreeModel* receiverModel() const { return treeModel_; }
     QTreeView* attachmentList() const { return attachments_; }
     // The last report window, while it is open.
-    class SendReportWindow* reportWindow() const { return report_; }
+    class SendReportWindow* reportWindow() const;
 
     // Results of the last send, for the program's result code.
     int lastResult() const { return lastResult_; }
@@ -123,7 +124,7 @@ private:
     qint16 selectedGroup_ = 0;
     qint16 selectedPerson_ = 0;
     int lastResult_ = 0;
-    class SendReportWindow* report_ = nullptr;
+    QPointer<class SendReportWindow> report_;  // gone when the user closes it
     MailContent lastContent_;  // what the report's resend sends again
     int sentBeforeResend_ = 0;
 };
