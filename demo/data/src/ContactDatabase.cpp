@@ -116,6 +116,26 @@ QSqlDatabase ContactDatabase::connection() const
     return db;
 }
 
+void ContactDatabase::releaseThreadConnection() const
+{
+    const QString name = connectionName();
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(name);
+    if (found == connections_.end()) return;
+    found->second.close();
+    connections_.erase(found);
+    transactionDepth_.erase(name);
+    QSqlDatabase::removeDatabase(name);
+}
+
+int ContactDatabase::connectionCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    int open = 0;
+    for (const auto& entry : connections_) open += entry.second.isOpen() ? 1 : 0;
+    return open;
+}
+
 int& ContactDatabase::depthOf(const QString& connection) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -201,6 +201,21 @@ TEST_F(Opening, TwoStationsAddingAtOnceGetDistinctNumbers)
     EXPECT_EQ(GroupTable(*db_).all(false).size(), 2u * PerStation);
 }
 
+TEST_F(Opening, AWorkerThreadGivesItsConnectionBack)
+{
+    EXPECT_EQ(db_->connectionCount(), 1);
+    int countInWorker = 0;
+    std::thread worker([&] {
+        EXPECT_EQ(PersonsTable(*db_).count(), 0);
+        countInWorker = db_->connectionCount();
+        db_->releaseThreadConnection();
+    });
+    worker.join();
+    EXPECT_EQ(countInWorker, 2);
+    EXPECT_EQ(db_->connectionCount(), 1);
+    EXPECT_EQ(PersonsTable(*db_).count(), 0);
+}
+
 TEST_F(Opening, SendJournalRoundTrip)
 {
     SendJournal journal(*db_);

@@ -30,6 +30,10 @@ public:
     // it): made on first use on each thread, with foreign keys on for SQLite. Invalid (not open)
     // when open() has not succeeded.
     QSqlDatabase connection() const;
+    // Closes the calling thread's connection; a worker thread calls it before it ends, as
+    // connections are otherwise kept until the ContactDatabase goes (one server session each).
+    void releaseThreadConnection() const;
+    int connectionCount() const;  // connections open now, over all threads
     const DatabaseLocation& location() const;
     bool isPostgres() const { return location_.engine == DatabaseLocation::Engine::PostgreSql; }
 
