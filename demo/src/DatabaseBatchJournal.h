@@ -11,7 +11,9 @@ namespace demo {
 // Make it on the thread that sends.
 class DatabaseBatchJournal : public BatchJournal {
 public:
-    explicit DatabaseBatchJournal(const data::ContactDatabase& db) : journal_(db) {}
+    explicit DatabaseBatchJournal(const data::ContactDatabase& db) : db_(db), journal_(db) {}
+    // Made on the send thread and gone with it: its connection goes too.
+    ~DatabaseBatchJournal() override { db_.releaseThreadConnection(); }
 
     qint64 begin(const QString& subject, const QString& receiverDescription, int recipientsPerMessage,
                  const std::vector<QStringList>& batches) override;
@@ -24,6 +26,7 @@ public:
 private:
     void keep(const data::DataError& error);
 
+    const data::ContactDatabase& db_;
     data::SendJournal journal_;
     data::DataError firstError_;
 };

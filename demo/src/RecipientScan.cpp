@@ -16,7 +16,11 @@ void addPerson(const data::Person& person, bool lastNameFirst, RecipientList& ou
 
 class AllPersons : public RecipientSource {
 public:
-    AllPersons(const data::ContactDatabase& db, bool lastNameFirst) : persons_(db), lastNameFirst_(lastNameFirst) {}
+    AllPersons(const data::ContactDatabase& db, bool lastNameFirst)
+        : db_(db), persons_(db), lastNameFirst_(lastNameFirst)
+    {
+    }
+    ~AllPersons() override { db_.releaseThreadConnection(); }  // the scan thread ends with it
     int total() override { return persons_.count(); }
     int next(int limit, RecipientList& out) override
     {
@@ -27,6 +31,7 @@ public:
     }
 
 private:
+    const data::ContactDatabase& db_;
     data::PersonsTable persons_;
     bool lastNameFirst_;
     data::PersonCursor cursor_;
@@ -35,9 +40,10 @@ private:
 class GroupMembers : public RecipientSource {
 public:
     GroupMembers(const data::ContactDatabase& db, qint16 group, bool lastNameFirst)
-        : members_(db), group_(group), lastNameFirst_(lastNameFirst)
+        : db_(db), members_(db), group_(group), lastNameFirst_(lastNameFirst)
     {
     }
+    ~GroupMembers() override { db_.releaseThreadConnection(); }
     int total() override { return members_.countOfGroup(group_); }
     int next(int limit, RecipientList& out) override
     {
@@ -49,6 +55,7 @@ public:
     }
 
 private:
+    const data::ContactDatabase& db_;
     data::GroupPersonTable members_;
     qint16 group_;
     bool lastNameFirst_;

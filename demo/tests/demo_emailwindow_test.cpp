@@ -147,6 +147,7 @@ private slots:
         QCOMPARE(calls[0].attachments, std::vector<std::string>{"/tmp/agenda.pdf"});
         QCOMPARE(calls[0].message, std::string("Dear all,\r\nsee you."));
         QCOMPARE(boxTexts().last(), QStringLiteral("Send Ok..."));
+        QCOMPARE(db->connectionCount(), 1);  // the scan and send threads gave theirs back
     }
 
     void checksStopTheSendInOrder_data()
