@@ -3,13 +3,16 @@
 #include <QApplication>
 
 #include "DemoProgram.h"
+#include "EmailWindowHook.h"
 #include "FrameHooks.h"
 #include "PersonsExchangeHooks.h"
 #include "OpenPersonsWindow.h"
+#include "GlueText.h"
 #include "quillnet/qt/QtHostServices.h"
 
 int main(int argc, char** argv)
 {
+    demo::useUtf8MailParts();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("demo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Larkwire Demo"));
@@ -19,5 +22,6 @@ int main(int argc, char** argv)
     demo::FrameHooks hooks;  // the persons' windows and the mail window plug in here
     demo::addPersonsExchange(hooks);
     hooks.persons = [](demo::MainFrame& frame) { demo::openPersonsWindow(frame); };
+    hooks.email = demo::openEmailWindow;
     return demo::DemoProgram(host, hooks).run();
 }

@@ -34,6 +34,17 @@ public:
     virtual MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                      MessageButtons buttons) = 0;
 
+    // The same with the button that Enter presses (and that a dismissed box
+    // counts as), for questions whose safe answer is not the first button.
+    // Hosts without such a notion ask as above.
+    virtual MessageAnswer messageBoxWithDefault(const std::string& text, const std::string& caption,
+                                                MessageIcon icon, MessageButtons buttons,
+                                                MessageAnswer defaultAnswer)
+    {
+        (void)defaultAnswer;
+        return messageBox(text, caption, icon, buttons);
+    }
+
     // Lets the user pick a file; no value when the user cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
 

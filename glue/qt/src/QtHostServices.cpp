@@ -40,7 +40,8 @@ QStringList qtNameFilters(const std::string& filters)
     const QStringList parts = QString::fromStdString(filters).split(QLatin1Char('|'));
     QStringList result;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString pattern = parts[i + 1];
+        // "*.htm;*.html" lists two patterns; Qt separates them by blanks.
+        QString pattern = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
 #ifndef Q_OS_WIN
         if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
 #endif
@@ -53,15 +54,31 @@ quillnet::MessageAnswer QtHostServices::messageBox(const std::string& text, cons
                                                    quillnet::MessageIcon icon,
                                                    quillnet::MessageButtons buttons)
 {
+    return messageBoxWithDefault(text, caption, icon, buttons,
+                                 buttons == quillnet::MessageButtons::YesNo ? quillnet::MessageAnswer::Yes
+                                                                            : quillnet::MessageAnswer::Ok);
+}
+
+quillnet::MessageAnswer QtHostServices::messageBoxWithDefault(const std::string& text, const std::string& caption,
+                                                              quillnet::MessageIcon icon,
+                                                              quillnet::MessageButtons buttons,
+                                                              quillnet::MessageAnswer defaultAnswer)
+{
     return onWindowThread<quillnet::MessageAnswer>([&] {
+        const bool question = buttons == quillnet::MessageButtons::YesNo;
         QMessageBox box(
             qtIcon(icon),
             caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption),
             QString::fromStdString(quillnet::messageBoxLines(text)),
-            buttons == quillnet::MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+            question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
             QApplication::activeWindow());
+        if (question) {
+            const auto safe = defaultAnswer == quillnet::MessageAnswer::No ? QMessageBox::No : QMessageBox::Yes;
+            box.setDefaultButton(safe);
+            box.setEscapeButton(QMessageBox::No);
+        }
         const int pressed = box.exec();
-        if (buttons == quillnet::MessageButtons::Ok) return quillnet::MessageAnswer::Ok;
+        if (!question) return quillnet::MessageAnswer::Ok;
         return pressed == QMessageBox::Yes ? quillnet::MessageAnswer::Yes : quillnet::MessageAnswer::No;
     });
 }

@@ -49,6 +49,8 @@ private slots:
         QCOMPARE(quillnet::qt::qtNameFilters("Text|*.txt|Lonely"),
                  QStringList{"Text (*.txt)"});  // name without pattern
         QCOMPARE(quillnet::qt::qtNameFilters(""), QStringList{});
+        QCOMPARE(quillnet::qt::qtNameFilters("Html bestanden|*.htm;*.html"),
+                 QStringList{"Html bestanden (*.htm *.html)"});
     }
 
     void messageBoxesOpenOnTheWindowThreadWithTheirCaption()
@@ -81,6 +83,20 @@ private slots:
             host.messageBox("Mail Send OK!", "Internet Mail", MessageIcon::Information, MessageButtons::Ok);
         QCOMPARE(shown, QString("Mail Send OK!/Internet Mail/%1").arg(QMessageBox::Information));
         QCOMPARE(int(answered), int(MessageAnswer::Ok));
+    }
+
+    void aQuestionCanMakeNoItsDefault()
+    {
+        quillnet::qt::QtHostServices host;
+        QString defaultText;
+        answerWhenOpen<QMessageBox>([&](QMessageBox& box) {
+            defaultText = box.defaultButton() ? box.defaultButton()->text() : QString();
+            box.defaultButton()->click();  // what Enter does
+        });
+        const MessageAnswer answered = host.messageBoxWithDefault(
+            "Send mail to everyone?", "Message", MessageIcon::Exclamation, MessageButtons::YesNo, MessageAnswer::No);
+        QCOMPARE(int(answered), int(MessageAnswer::No));
+        QVERIFY(!defaultText.isEmpty());
     }
 
     void fileDialogStartsWhereAskedAndReportsCancel()

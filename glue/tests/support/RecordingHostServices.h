@@ -21,14 +21,26 @@ public:
         std::string caption;
         MessageIcon icon;
         MessageButtons buttons;
+        std::optional<MessageAnswer> defaultAnswer = std::nullopt;  // when the host asked with one
     };
 
     MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                              MessageButtons buttons) override
     {
+        return record({text, caption, icon, buttons});
+    }
+
+    MessageAnswer messageBoxWithDefault(const std::string& text, const std::string& caption, MessageIcon icon,
+                                        MessageButtons buttons, MessageAnswer defaultAnswer) override
+    {
+        return record({text, caption, icon, buttons, defaultAnswer});
+    }
+
+    // The answer to the next Yes/No question (Yes when none is queued).
+    void answerNextQuestion(MessageAnswer answer)
+    {
         std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back({text, caption, icon, buttons});
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        questionAnswers_.push_back(answer);
     }
 
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override
@@ -61,7 +73,19 @@ public:
     int beeps() const { return std::lock_guard<std::mutex>(mutex_), beeps_; }
 
 private:
+    MessageAnswer record(Box box)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back(box);
+        if (box.buttons != MessageButtons::YesNo) return MessageAnswer::Ok;
+        if (questionAnswers_.empty()) return MessageAnswer::Yes;
+        MessageAnswer answer = questionAnswers_.front();
+        questionAnswers_.pop_front();
+        return answer;
+    }
+
     mutable std::mutex mutex_;
+    std::deque<MessageAnswer> questionAnswers_;
     std::vector<Box> boxes_;
     std::vector<FileDialogRequest> fileRequests_;
     std::deque<std::string> fileAnswers_;

@@ -14,11 +14,16 @@ class QtHostServices : public quillnet::HostServices {
 public:
     quillnet::MessageAnswer messageBox(const std::string& text, const std::string& caption,
                                        quillnet::MessageIcon icon, quillnet::MessageButtons buttons) override;
+    // A question's default button is the one Enter presses; Escape answers No.
+    quillnet::MessageAnswer messageBoxWithDefault(const std::string& text, const std::string& caption,
+                                                  quillnet::MessageIcon icon, quillnet::MessageButtons buttons,
+                                                  quillnet::MessageAnswer defaultAnswer) override;
     std::optional<std::string> chooseFile(const quillnet::FileDialogRequest& request) override;
     void beep() override;
 };
 
-// "name|pattern|name|pattern" as Qt name filters ("name (pattern)"). Outside
+// "name|pattern|name|pattern" as Qt name filters ("name (pattern)"); a
+// pattern may list several, "*.htm;*.html". Outside
 // Windows "*.*" becomes "*", as files there need not have an extension.
 QStringList qtNameFilters(const std::string& filters);
 

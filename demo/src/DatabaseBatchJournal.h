@@ -1,0 +1,36 @@
+// The batch journal of a mass send, kept in the contact database's send
+// journal so that a restart can still show and resend failed batches.
+#ifndef DEMO_DATABASEBATCHJOURNAL_H
+#define DEMO_DATABASEBATCHJOURNAL_H
+
+#include "BatchJournal.h"
+#include "demo/data/SendJournal.h"
+
+namespace demo {
+
+// Make it on the thread that sends.
+class DatabaseBatchJournal : public BatchJournal {
+public:
+    explicit DatabaseBatchJournal(const data::ContactDatabase& db) : db_(db), journal_(db) {}
+    // Made on the send thread and gone with it: its connection goes too.
+    ~DatabaseBatchJournal() override { db_.releaseThreadConnection(); }
+
+    qint64 begin(const QString& subject, const QString& receiverDescription, int recipientsPerMessage,
+                 const std::vector<QStringList>& batches) override;
+    void markSending(qint64 sendId, int batchNumber) override;
+    void markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply) override;
+
+    // The first failure to write, if any: shown after the send.
+    const data::DataError& firstError() const { return firstError_; }
+
+private:
+    void keep(const data::DataError& error);
+
+    const data::ContactDatabase& db_;
+    data::SendJournal journal_;
+    data::DataError firstError_;
+};
+
+}  // namespace demo
+
+#endif
