@@ -224,8 +224,9 @@ void Bpersons::focusMoved(QWidget* from, QWidget* to)
     if (to == tree_ || tree_->isAncestorOf(to)) activeArea_ = Area::Tree;
     if (to == personsView_ || personsView_->isAncestorOf(to)) activeArea_ = Area::Persons;
     if (to == personGroupsView_ || personGroupsView_->isAncestorOf(to)) activeArea_ = Area::PersonGroups;
-    // Other windows may have changed groups and members meanwhile.
-    if (!from || !isAncestorOf(from)) rebuildTree();
+    // Other windows (a form, an import) may have changed persons, groups and
+    // members meanwhile: the tree and the persons list both show the files anew.
+    if (!from || !isAncestorOf(from)) personsChanged(std::nullopt);
 }
 
 GroupTreeModel::RowKey Bpersons::selectedTreeKey() const { return treeModel_->keyOf(tree_->currentIndex()); }

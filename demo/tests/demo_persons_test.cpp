@@ -441,8 +441,12 @@ void PersonsWindowTest::gainingFocusShowsOtherStationsChanges()
         data::Group group;
         group.name = "Acquaintances";
         QVERIFY(!data::GroupTable(otherStation).insert(group));
+        data::Person person;
+        person.lastName = "Puk";
+        QVERIFY(!data::PersonsTable(otherStation).insert(person));
     }
     QCOMPARE(window_->treeModel()->rowCount(window_->treeModel()->rootIndex()), 1);
+    QCOMPARE(window_->personsModel()->rowCount(), 0);
 
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -451,6 +455,7 @@ void PersonsWindowTest::gainingFocusShowsOtherStationsChanges()
     // Same row selected again, though it moved down below the new group.
     QCOMPARE(window_->tree()->currentIndex(), treeRow(groupKey(club)));
     QCOMPARE(window_->tree()->currentIndex().row(), 1);
+    QCOMPARE(window_->personsModel()->rowCount(), 1);
 }
 
 void PersonsWindowTest::toolbarMovesThroughTree_data()
