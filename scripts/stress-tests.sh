@@ -17,11 +17,10 @@ export QT_QPA_PLATFORM=offscreen
 
 # Which tests: the Qt tests by executable name, the dialogue tests by their
 # GoogleTest suites.
-selection='^benchform_|^(DialogueTest|SubmissionTest|TempFileNaming)\.'
+selection='^(benchform|quillnet_qt)_|^demo_(frame|frame_forms|emailwindow|masssend|persons|exchange_windows)_test$|^(DialogueTest|SubmissionTest|TempFileNaming)\.'
 
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$jobs" --target quillnet_tests \
-  benchform_ini_test benchform_form_test benchform_send_test benchform_hostservices_test
+cmake --build build -j "$jobs"
 
 load_pid=""
 stop_load() {
