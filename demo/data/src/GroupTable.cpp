@@ -1,5 +1,6 @@
 #include "demo/data/GroupTable.h"
 
+#include "AutoNumber.h"
 #include "SqlSupport.h"
 
 namespace demo::data {
@@ -55,38 +56,21 @@ DataError GroupTable::error() const
 DataError GroupTable::insert(Group& group)
 {
     const Group stored = normalized(group);
-    QString lastClash;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        qint16 number = 0;
-        bool clashed = false;
-        const DataError result = db_.inTransaction([&]() -> DataError {
-            QSqlDatabase db = db_.connection();
-            if (db_.isPostgres()) {
-                sql::Statement lock(db, QStringLiteral("LOCK TABLE \"group\" IN SHARE ROW EXCLUSIVE MODE"));
-                if (!lock.ok()) return sql::failure(File, lock.error());
-            }
-            sql::Statement highest(db, QStringLiteral("SELECT COALESCE(MAX(number), 0) FROM \"group\""));
-            if (!highest.ok() || !highest.next()) return sql::failure(File, highest.error());
-            const int top = highest.value(0).toInt();
-            if (top >= HighestNumber) return errors::numberRangeFull(File);
-            number = static_cast<qint16>(top + 1);
+    const AutoNumberedTable table{
+        QStringLiteral("\"group\""), File,
+        [&](QSqlDatabase& db, qint16 number) -> std::optional<QSqlError> {
             sql::Statement add(db, QStringLiteral("INSERT INTO \"group\" (number, name) VALUES (?, ?)"),
                                {number, sql::text(stored.name)});
-            if (add.ok()) return {};
-            if (sql::violationOf(add.error()) == sql::Violation::Unique && isNumberClash(add.error())) {
-                clashed = true;
-                lastClash = sql::engineText(add.error());
-            }
-            return writeFailure(add.error());
-        });
-        if (!result) {
-            group = stored;
-            group.number = number;
-            return {};
-        }
-        if (!clashed) return result;
-    }
-    return errors::autoNumber(lastClash);
+            if (add.ok()) return std::nullopt;
+            return add.error();
+        },
+        isNumberClash, writeFailure};
+    qint16 number = 0;
+    const DataError result = insertWithNextNumber(db_, table, number);
+    if (result) return result;
+    group = stored;
+    group.number = number;
+    return {};
 }
 
 DataError GroupTable::update(const Group& asRead, const Group& changed, Group* nowStored)

@@ -1,5 +1,6 @@
 #include "demo/data/PersonsTable.h"
 
+#include "AutoNumber.h"
 #include "SqlSupport.h"
 
 namespace demo::data {
@@ -61,43 +62,23 @@ DataError PersonsTable::error() const
 DataError PersonsTable::insert(Person& person)
 {
     const Person stored = normalized(person);
-    QString lastClash;
-    // A clash on the number means another station added a record between reading the highest
-    // number and adding this one; reading it again gives a free number.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        qint16 number = 0;
-        bool clashed = false;
-        const DataError result = db_.inTransaction([&]() -> DataError {
-            QSqlDatabase db = db_.connection();
-            if (db_.isPostgres()) {
-                // Adders wait for each other instead of clashing (SQLite's write lock does the same).
-                sql::Statement lock(db, QStringLiteral("LOCK TABLE persons IN SHARE ROW EXCLUSIVE MODE"));
-                if (!lock.ok()) return sql::failure(File, lock.error());
-            }
-            sql::Statement highest(db, QStringLiteral("SELECT COALESCE(MAX(number), 0) FROM persons"));
-            if (!highest.ok() || !highest.next()) return sql::failure(File, highest.error());
-            const int top = highest.value(0).toInt();
-            if (top >= HighestNumber) return errors::numberRangeFull(File);
-            number = static_cast<qint16>(top + 1);
+    const AutoNumberedTable table{
+        QStringLiteral("persons"), File,
+        [&](QSqlDatabase& db, qint16 number) -> std::optional<QSqlError> {
             sql::Statement add(
                 db, QStringLiteral("INSERT INTO persons (%1) VALUES (?, ?, ?, ?, ?, ?)").arg(Columns),
                 {number, sql::text(stored.firstName), sql::text(stored.initials), sql::text(stored.infix),
                  sql::text(stored.lastName), sql::text(stored.emailAddress)});
-            if (add.ok()) return {};
-            if (sql::violationOf(add.error()) == sql::Violation::Unique && isNumberClash(add.error())) {
-                clashed = true;
-                lastClash = sql::engineText(add.error());
-            }
-            return writeFailure(add.error());
-        });
-        if (!result) {
-            person = stored;
-            person.number = number;
-            return {};
-        }
-        if (!clashed) return result;
-    }
-    return errors::autoNumber(lastClash);
+            if (add.ok()) return std::nullopt;
+            return add.error();
+        },
+        isNumberClash, writeFailure};
+    qint16 number = 0;
+    const DataError result = insertWithNextNumber(db_, table, number);
+    if (result) return result;
+    person = stored;
+    person.number = number;
+    return {};
 }
 
 DataError PersonsTable::update(const Person& asRead, const Person& changed, Person* nowStored)
