@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <limits>
 #include <map>
 
 #include "ChildWindow.h"
@@ -23,6 +24,7 @@
 #include "LocatorTableView.h"
 #include "PersonGroupsModel.h"
 #include "PersonListModel.h"
+#include "RecordForm.h"
 #include "RecordMessages.h"
 #include "demo/data/DataError.h"
 #include "demo/data/GroupPersonTable.h"
@@ -301,35 +303,71 @@ void Bpersons::insertFromTree()
     const QModelIndex current = tree_->currentIndex();
     if (GroupTreeModel::levelOf(current) == GroupTreeModel::RootLevel) {
         data::Group group;
-        if (FGroup::run(context_, FormRequest::Insert, group, this) == FormOutcome::Completed)
-            rebuildTree(GroupTreeModel::RowKey{GroupTreeModel::GroupLevel, {0, group.number}});
-        return;
+        std::optional<NavigationButton> leftWith;
+        if (FGroup::run(context_, FormRequest::Insert, group, this, &leftWith) != FormOutcome::Completed) return;
+        rebuildTree(GroupTreeModel::RowKey{GroupTreeModel::GroupLevel, {0, group.number}});
+        return followFormMoves(Area::Tree, leftWith);
     }
     const auto group = data::GroupTable(context_.database).fetch(treeModel_->groupNumberOf(current));
     if (!group) return rebuildTree();  // removed by another station meanwhile
     data::Membership membership{0, group->number};
-    if (FGroupPerson::run(context_, FormRequest::Insert, membership, this) != FormOutcome::Completed) return;
+    std::optional<NavigationButton> leftWith;
+    if (FGroupPerson::run(context_, FormRequest::Insert, membership, this, &leftWith) != FormOutcome::Completed)
+        return;
     treeModel_->setGroupExpanded(membership.groupNumber, true);
     rebuildTree(GroupTreeModel::RowKey{GroupTreeModel::MemberLevel, membership});
     personsChanged(std::nullopt);
+    followFormMoves(Area::Tree, leftWith);
 }
 
-void Bpersons::changeFromTree()
+void Bpersons::changeFromTree() { followFormMoves(Area::Tree, changeTreeRowOnce()); }
+
+std::optional<NavigationButton> Bpersons::changeTreeRowOnce()
 {
     const GroupTreeModel::RowKey key = selectedTreeKey();
-    if (!treeChange_->isEnabled() || key.level == GroupTreeModel::RootLevel) return;
+    if (!treeChange_->isEnabled() || key.level == GroupTreeModel::RootLevel) return std::nullopt;
+    std::optional<NavigationButton> leftWith;
     if (key.level == GroupTreeModel::GroupLevel) {
         auto group = data::GroupTable(context_.database).fetch(key.record.groupNumber);
-        if (!group) return rebuildTree();
-        if (FGroup::run(context_, FormRequest::Change, *group, this) != FormOutcome::Completed) return;
+        if (!group) {
+            rebuildTree();
+            return std::nullopt;
+        }
+        if (FGroup::run(context_, FormRequest::Change, *group, this, &leftWith) != FormOutcome::Completed)
+            return std::nullopt;
         rebuildTree(GroupTreeModel::RowKey{GroupTreeModel::GroupLevel, {0, group->number}});
     } else {
         data::Membership membership = key.record;
-        if (FGroupPerson::run(context_, FormRequest::Change, membership, this) != FormOutcome::Completed) return;
+        if (FGroupPerson::run(context_, FormRequest::Change, membership, this, &leftWith) != FormOutcome::Completed)
+            return std::nullopt;
         treeModel_->setGroupExpanded(membership.groupNumber, true);
         rebuildTree(GroupTreeModel::RowKey{GroupTreeModel::MemberLevel, membership});
     }
     personsChanged(std::nullopt);
+    return leftWith;
+}
+
+void Bpersons::followFormMoves(Area area, std::optional<NavigationButton> leftWith)
+{
+    while (leftWith) {
+        moveInArea(area, *leftWith);
+        // On the tree the row decides the form (a group's or a member's);
+        // the root row has none, and the walk ends there.
+        leftWith = area == Area::Tree      ? changeTreeRowOnce()
+                   : area == Area::Persons ? changePersonOnce()
+                                           : changePersonGroupOnce();
+    }
+}
+
+void Bpersons::moveInArea(Area area, NavigationButton button)
+{
+    static const std::map<NavigationButton, TreeMove> moves = {
+        {NavigationButton::FirstPage, TreeMove::FirstPage},     {NavigationButton::PriorPage, TreeMove::PriorPage},
+        {NavigationButton::PriorRecord, TreeMove::PriorRecord}, {NavigationButton::NextRecord, TreeMove::NextRecord},
+        {NavigationButton::NextPage, TreeMove::NextPage},       {NavigationButton::LastPage, TreeMove::LastPage}};
+    if (area == Area::Persons) return moveInPersons(button);
+    if (area == Area::PersonGroups) return moveInPersonGroups(button);
+    if (const auto move = moves.find(button); move != moves.end()) moveInTree(move->second);
 }
 
 void Bpersons::deleteFromTree()
@@ -359,47 +397,83 @@ void Bpersons::moveInTree(TreeMove move)
 
 void Bpersons::navigate(NavigationButton button)
 {
+    // A form runs modally on top of this window: it is the one being worked
+    // in. Forms live only while their run() does, as children of this window.
+    const QList<RecordForm*> forms = findChildren<RecordForm*>(Qt::FindDirectChildrenOnly);
+    if (!forms.isEmpty()) {
+        forms.back()->navigate(button);
+        return;
+    }
     switch (button) {
     case NavigationButton::Insert: return insertInActiveArea();
-    case NavigationButton::Change: return changeInActiveArea();
+    case NavigationButton::Change:
+    case NavigationButton::Select: return changeInActiveArea();
     case NavigationButton::Delete: return deleteInActiveArea();
+    case NavigationButton::Locate: return locate();
     case NavigationButton::FirstPage:
     case NavigationButton::PriorPage:
     case NavigationButton::PriorRecord:
     case NavigationButton::NextRecord:
     case NavigationButton::NextPage:
-    case NavigationButton::LastPage: break;
-    default: return;  // nothing to locate, select or recall outside a form
+    case NavigationButton::LastPage: return moveInArea(activeArea_, button);
+    default: return;  // "Previous value" and "Get Help" mean nothing outside a form
     }
-    if (activeArea_ == Area::Persons) return moveInPersons(button);
-    if (activeArea_ == Area::PersonGroups) return;
-    static const std::map<NavigationButton, TreeMove> moves = {
-        {NavigationButton::FirstPage, TreeMove::FirstPage},     {NavigationButton::PriorPage, TreeMove::PriorPage},
-        {NavigationButton::PriorRecord, TreeMove::PriorRecord}, {NavigationButton::NextRecord, TreeMove::NextRecord},
-        {NavigationButton::NextPage, TreeMove::NextPage},       {NavigationButton::LastPage, TreeMove::LastPage}};
-    moveInTree(moves.at(button));
 }
 
-void Bpersons::moveInPersons(NavigationButton button)
+void Bpersons::locate()
 {
-    const int page = qMax(1, personsView_->viewport()->height() / qMax(1, personsView_->verticalHeader()->defaultSectionSize()));
-    int row = personsView_->currentIndex().row();
+    // Only the e-mail order has a locator.
+    orderTabs_->setCurrentIndex(1);
+    personsView_->resetLocator();
+    personsView_->setFocus(Qt::ShortcutFocusReason);
+    activeArea_ = Area::Persons;
+}
+
+namespace {
+
+// The row a list move lands on, for a list of `count` rows of which `page` fit.
+int listMoveTarget(int row, int count, int page, NavigationButton button)
+{
     switch (button) {
     case NavigationButton::FirstPage: row = 0; break;
     case NavigationButton::PriorPage: row -= page; break;
     case NavigationButton::PriorRecord: row -= 1; break;
     case NavigationButton::NextRecord: row += 1; break;
     case NavigationButton::NextPage: row += page; break;
-    case NavigationButton::LastPage:
-        while (personsModel_->canFetchMore({})) personsModel_->fetchMore({});
-        row = personsModel_->rowCount() - 1;
-        break;
-    default: return;
+    case NavigationButton::LastPage: row = count - 1; break;
+    default: break;
     }
-    // The view asks for the next batch only when it scrolls to the end.
-    while (row >= personsModel_->rowCount() && personsModel_->canFetchMore({})) personsModel_->fetchMore({});
-    row = qBound(0, row, personsModel_->rowCount() - 1);
+    return qBound(0, row, count - 1);
+}
+
+int rowsPerPage(const QAbstractItemView& view, int rowHeight)
+{
+    return qMax(1, view.viewport()->height() / qMax(1, rowHeight));
+}
+
+}  // namespace
+
+void Bpersons::moveInPersonGroups(NavigationButton button)
+{
+    const int count = personGroupsModel_->rowCount();
+    if (count == 0) return;
+    const int row = listMoveTarget(personGroupsView_->currentIndex().row(), count,
+                                   rowsPerPage(*personGroupsView_, personGroupsView_->sizeHintForRow(0)), button);
+    personGroupsView_->setCurrentIndex(personGroupsModel_->index(row, 0));
+}
+
+void Bpersons::moveInPersons(NavigationButton button)
+{
+    const int page = rowsPerPage(*personsView_, personsView_->verticalHeader()->defaultSectionSize());
+    const int current = personsView_->currentIndex().row();
+    // The view asks for the next batch only when it scrolls to the end, so
+    // the rows a move needs are read here.
+    const int needed = button == NavigationButton::LastPage   ? std::numeric_limits<int>::max()
+                       : button == NavigationButton::NextPage ? current + page
+                                                              : current + 1;
+    while (needed >= personsModel_->rowCount() && personsModel_->canFetchMore({})) personsModel_->fetchMore({});
     if (personsModel_->rowCount() == 0) return;
+    const int row = listMoveTarget(current, personsModel_->rowCount(), page, button);
     personsView_->selectRow(row);
     personsView_->scrollTo(personsModel_->index(row, 0));
 }
@@ -443,19 +517,28 @@ void Bpersons::personsChanged(std::optional<qint16> select)
 void Bpersons::insertPerson()
 {
     data::Person person;
-    const FormOutcome outcome = FPerson::run(context_, FormRequest::Insert, person, this);
+    std::optional<NavigationButton> leftWith;
+    const FormOutcome outcome = FPerson::run(context_, FormRequest::Insert, person, this, &leftWith);
     personsChanged(outcome == FormOutcome::Completed ? std::optional<qint16>(person.number) : std::nullopt);
+    followFormMoves(Area::Persons, leftWith);
 }
 
-void Bpersons::changePerson()
+void Bpersons::changePerson() { followFormMoves(Area::Persons, changePersonOnce()); }
+
+std::optional<NavigationButton> Bpersons::changePersonOnce()
 {
     const auto selected = selectedPerson();
-    if (!selected) return;
+    if (!selected) return std::nullopt;
     // The form starts from the stored record, not from the list's copy.
     auto person = data::PersonsTable(context_.database).fetch(selected->number);
-    if (!person) return personsChanged(std::nullopt);
-    FPerson::run(context_, FormRequest::Change, *person, this);
+    if (!person) {
+        personsChanged(std::nullopt);
+        return std::nullopt;
+    }
+    std::optional<NavigationButton> leftWith;
+    FPerson::run(context_, FormRequest::Change, *person, this, &leftWith);
     personsChanged(person->number);
+    return leftWith;
 }
 
 void Bpersons::deletePerson()
@@ -471,18 +554,32 @@ void Bpersons::insertPersonGroup()
     const auto person = selectedPerson();
     if (!person) return;
     data::Membership membership{person->number, 0};
-    FPersonGroup::run(context_, FormRequest::Insert, membership, this);
+    std::optional<NavigationButton> leftWith;
+    const FormOutcome outcome = FPersonGroup::run(context_, FormRequest::Insert, membership, this, &leftWith);
     rebuildTree();
-    personGroupsModel_->reload();
+    reloadPersonGroups(outcome == FormOutcome::Completed ? membership.groupNumber : 0);
+    followFormMoves(Area::PersonGroups, leftWith);
 }
 
-void Bpersons::changePersonGroup()
+void Bpersons::changePersonGroup() { followFormMoves(Area::PersonGroups, changePersonGroupOnce()); }
+
+std::optional<NavigationButton> Bpersons::changePersonGroupOnce()
 {
     auto membership = personGroupsModel_->membershipAt(personGroupsView_->currentIndex().row());
-    if (!membership) return;
-    FPersonGroup::run(context_, FormRequest::Change, *membership, this);
+    if (!membership) return std::nullopt;
+    std::optional<NavigationButton> leftWith;
+    FPersonGroup::run(context_, FormRequest::Change, *membership, this, &leftWith);
     rebuildTree();
+    // The membership may now name another group: its row is the one to stay on.
+    reloadPersonGroups(membership->groupNumber);
+    return leftWith;
+}
+
+void Bpersons::reloadPersonGroups(qint16 selectGroup)
+{
     personGroupsModel_->reload();
+    const int row = personGroupsModel_->rowOfGroup(selectGroup);
+    if (row >= 0) personGroupsView_->setCurrentIndex(personGroupsModel_->index(row, 0));
 }
 
 void Bpersons::deletePersonGroup()

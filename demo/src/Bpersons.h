@@ -45,8 +45,14 @@ public:
     void rebuildTree(std::optional<GroupTreeModel::RowKey> select = std::nullopt);
 
     // The frame's toolbar: moves through the list that had the focus last,
-    // and its insert, change and delete act on that list.
+    // and its insert, change and delete act on that list; "Select This
+    // Record" opens the change form of its selected row. "Locate record"
+    // takes the user to the persons list's locator. While a record form is
+    // open the buttons go to that form instead.
     void navigate(NavigationButton button) override;
+    // Puts the persons list in e-mail order with the focus, ready for the
+    // first letters of an address.
+    void locate();
     // Names are shown anew, as after a change of the display-name option.
     void refreshNames();
 
@@ -94,6 +100,18 @@ private:
     void addSelectedPersonToGroup(qint16 groupNumber);
     void focusMoved(QWidget* from, QWidget* to);
     void moveInPersons(NavigationButton button);
+    void moveInPersonGroups(NavigationButton button);
+    // Reloads the person's groups, selecting the row of `selectGroup` if it has one.
+    void reloadPersonGroups(qint16 selectGroup);
+    void moveInArea(Area area, NavigationButton button);
+    // One change form on the selected row of the area; the move it was left
+    // with, if any.
+    std::optional<NavigationButton> changeTreeRowOnce();
+    std::optional<NavigationButton> changePersonOnce();
+    std::optional<NavigationButton> changePersonGroupOnce();
+    // While a form is left with a move: make that move in the area and open
+    // the change form again on the row it lands on.
+    void followFormMoves(Area area, std::optional<NavigationButton> leftWith);
     GroupTreeModel::RowKey selectedTreeKey() const;
 
     PersonsContext context_;

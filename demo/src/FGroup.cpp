@@ -1,6 +1,5 @@
 #include "FGroup.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,7 +21,7 @@ QHash<QString, QString>& lastSaved()
 }  // namespace
 
 FGroup::FGroup(const PersonsContext& context, FormRequest request, const data::Group& record, QWidget* parent)
-    : QDialog(parent), context_(context), request_(request), asRead_(record)
+    : RecordForm(lastSaved(), parent), context_(context), request_(request), asRead_(record)
 {
     const bool inserting = request == FormRequest::Insert;
     setWindowTitle(recordFormTitle(inserting, record.name.left(data::width::GroupName)));
@@ -33,15 +32,9 @@ FGroup::FGroup(const PersonsContext& context, FormRequest request, const data::G
 
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("Name :"), name_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &FGroup::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FGroup::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addWidget(buttons);
-    recall_ = new FieldRecall(this, lastSaved());
+    layout->addLayout(closingRow());
 }
 
 void FGroup::accept()
@@ -56,25 +49,27 @@ void FGroup::accept()
         if (const data::DataError error = groups.update(asRead_, changed, &stored)) {
             if (error.kind != data::ErrorKind::ChangedByOther) return showDataError(context_.host, error);
             showChangedInForm(context_.host);
-            recall_->rememberFields();  // the user's own typing, for Ctrl+'
+            recall()->rememberFields();  // the user's own typing, for Ctrl+'
             asRead_ = stored;
             name_->setText(stored.name);
             return;
         }
     }
-    recall_->rememberFields();
+    recall()->rememberFields();
     asRead_ = changed;
     QDialog::accept();
 }
 
-FormOutcome FGroup::run(const PersonsContext& context, FormRequest request, data::Group& record, QWidget* parent)
+FormOutcome FGroup::run(const PersonsContext& context, FormRequest request, data::Group& record, QWidget* parent,
+                          std::optional<NavigationButton>* leftWith)
 {
+    if (leftWith) leftWith->reset();
     if (request == FormRequest::Delete)
         return confirmAndDelete(context.host, [&] { return data::GroupTable(context.database).remove(record.number); });
     FGroup form(context, request, record, parent);
-    if (context.run(form) != QDialog::Accepted) return FormOutcome::Cancelled;
-    record = form.record();
-    return FormOutcome::Completed;
+    const FormOutcome outcome = runModal(context, form, leftWith);
+    if (outcome == FormOutcome::Completed) record = form.record();
+    return outcome;
 }
 
 }  // namespace demo

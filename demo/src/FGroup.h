@@ -4,19 +4,18 @@
 #ifndef DEMO_FGROUP_H
 #define DEMO_FGROUP_H
 
-#include <QDialog>
+#include <optional>
 
 #include "FormRequest.h"
 #include "PersonsContext.h"
+#include "RecordForm.h"
 #include "demo/data/Records.h"
 
 class QLineEdit;
 
 namespace demo {
 
-class FieldRecall;
-
-class FGroup : public QDialog {
+class FGroup : public RecordForm {
     Q_OBJECT
 public:
     FGroup(const PersonsContext& context, FormRequest request, const data::Group& record, QWidget* parent = nullptr);
@@ -24,11 +23,11 @@ public:
     // Runs the form (for a delete only the confirmation); `record` holds the
     // group as saved when the outcome is Completed.
     static FormOutcome run(const PersonsContext& context, FormRequest request, data::Group& record,
-                           QWidget* parent = nullptr);
+                           QWidget* parent = nullptr,
+                           std::optional<NavigationButton>* leftWith = nullptr);
 
     QLineEdit* nameEdit() const { return name_; }
     const data::Group& record() const { return asRead_; }
-    FieldRecall* recall() const { return recall_; }
 
 public slots:
     void accept() override;
@@ -38,7 +37,6 @@ private:
     FormRequest request_;
     data::Group asRead_;
     QLineEdit* name_;
-    FieldRecall* recall_;
 };
 
 }  // namespace demo

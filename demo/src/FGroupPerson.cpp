@@ -1,7 +1,6 @@
 #include "FGroupPerson.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -42,7 +41,7 @@ QLineEdit* numberField(const QString& name)
 
 FGroupPerson::FGroupPerson(const PersonsContext& context, FormRequest request, const data::Membership& record,
                            QWidget* parent)
-    : QDialog(parent), context_(context), request_(request), asRead_(record)
+    : RecordForm(lastSaved(), parent), context_(context), request_(request), asRead_(record)
 {
     setWindowTitle(recordFormTitle(request == FormRequest::Insert));
     person_ = new QComboBox;
@@ -71,15 +70,9 @@ FGroupPerson::FGroupPerson(const PersonsContext& context, FormRequest request, c
     fields->addRow(QStringLiteral("Emailaddress :"), email_);
     fields->addRow(QStringLiteral("Person number:"), personNumber_);
     fields->addRow(QStringLiteral("Group number:"), groupNumber_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &FGroupPerson::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FGroupPerson::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addWidget(buttons);
-    recall_ = new FieldRecall(this, lastSaved());
+    layout->addLayout(closingRow());
 
     // An insert starts with no person chosen.
     person_->setCurrentIndex(-1);
@@ -132,20 +125,22 @@ void FGroupPerson::accept()
     const data::DataError error = request_ == FormRequest::Insert ? memberships.insert(changed)
                                                                   : memberships.update(asRead_, changed);
     if (error) return showDataError(context_.host, error);
-    recall_->rememberFields();
+    recall()->rememberFields();
     asRead_ = changed;
     QDialog::accept();
 }
 
 FormOutcome FGroupPerson::run(const PersonsContext& context, FormRequest request, data::Membership& record,
-                              QWidget* parent)
+                              QWidget* parent,
+                          std::optional<NavigationButton>* leftWith)
 {
+    if (leftWith) leftWith->reset();
     if (request == FormRequest::Delete)
         return confirmAndDelete(context.host, [&] { return data::GroupPersonTable(context.database).remove(record); });
     FGroupPerson form(context, request, record, parent);
-    if (context.run(form) != QDialog::Accepted) return FormOutcome::Cancelled;
-    record = form.record();
-    return FormOutcome::Completed;
+    const FormOutcome outcome = runModal(context, form, leftWith);
+    if (outcome == FormOutcome::Completed) record = form.record();
+    return outcome;
 }
 
 }  // namespace demo

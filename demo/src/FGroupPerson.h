@@ -5,10 +5,11 @@
 #ifndef DEMO_FGROUPPERSON_H
 #define DEMO_FGROUPPERSON_H
 
-#include <QDialog>
+#include <optional>
 
 #include "FormRequest.h"
 #include "PersonsContext.h"
+#include "RecordForm.h"
 #include "demo/data/Records.h"
 
 class QComboBox;
@@ -16,9 +17,7 @@ class QLineEdit;
 
 namespace demo {
 
-class FieldRecall;
-
-class FGroupPerson : public QDialog {
+class FGroupPerson : public RecordForm {
     Q_OBJECT
 public:
     // `record.groupNumber` is the group; for a change `record.personNumber`
@@ -27,7 +26,8 @@ public:
                  QWidget* parent = nullptr);
 
     static FormOutcome run(const PersonsContext& context, FormRequest request, data::Membership& record,
-                           QWidget* parent = nullptr);
+                           QWidget* parent = nullptr,
+                           std::optional<NavigationButton>* leftWith = nullptr);
 
     QComboBox* personBox() const { return person_; }
     QLineEdit* emailEdit() const { return email_; }
@@ -51,7 +51,6 @@ private:
     QLineEdit* email_;
     QLineEdit* personNumber_;
     QLineEdit* groupNumber_;
-    FieldRecall* recall_;
 };
 
 }  // namespace demo

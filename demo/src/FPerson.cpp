@@ -1,6 +1,5 @@
 #include "FPerson.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -38,7 +37,7 @@ QLineEdit* entry(const QString& name, int width, const QString& statusTip, const
 }  // namespace
 
 FPerson::FPerson(const PersonsContext& context, FormRequest request, const data::Person& record, QWidget* parent)
-    : QDialog(parent), context_(context), request_(request), asRead_(record)
+    : RecordForm(lastSaved(), parent), context_(context), request_(request), asRead_(record)
 {
     const bool inserting = request == FormRequest::Insert;
     setWindowTitle(recordFormTitle(inserting, data::displayName(record, context.displayLastNameFirst())));
@@ -71,15 +70,9 @@ FPerson::FPerson(const PersonsContext& context, FormRequest request, const data:
     auto* tabs = new QTabWidget;
     tabs->addTab(page, QStringLiteral("Tab 1"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &FPerson::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FPerson::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
-    layout->addWidget(buttons);
-    recall_ = new FieldRecall(this, lastSaved());
+    layout->addLayout(closingRow());
     showPerson(record);
 }
 
@@ -116,25 +109,27 @@ void FPerson::accept()
         if (const data::DataError error = persons.update(asRead_, changed, &stored)) {
             if (error.kind != data::ErrorKind::ChangedByOther) return showDataError(context_.host, error);
             showChangedInForm(context_.host);
-            recall_->rememberFields();
+            recall()->rememberFields();
             asRead_ = stored;
             showPerson(stored);
             return;
         }
     }
-    recall_->rememberFields();
+    recall()->rememberFields();
     asRead_ = changed;
     QDialog::accept();
 }
 
-FormOutcome FPerson::run(const PersonsContext& context, FormRequest request, data::Person& record, QWidget* parent)
+FormOutcome FPerson::run(const PersonsContext& context, FormRequest request, data::Person& record, QWidget* parent,
+                          std::optional<NavigationButton>* leftWith)
 {
+    if (leftWith) leftWith->reset();
     if (request == FormRequest::Delete)
         return confirmAndDelete(context.host, [&] { return data::PersonsTable(context.database).remove(record.number); });
     FPerson form(context, request, record, parent);
-    if (context.run(form) != QDialog::Accepted) return FormOutcome::Cancelled;
-    record = form.record();
-    return FormOutcome::Completed;
+    const FormOutcome outcome = runModal(context, form, leftWith);
+    if (outcome == FormOutcome::Completed) record = form.record();
+    return outcome;
 }
 
 }  // namespace demo

@@ -5,26 +5,26 @@
 #ifndef DEMO_FPERSON_H
 #define DEMO_FPERSON_H
 
-#include <QDialog>
+#include <optional>
 
 #include "FormRequest.h"
 #include "PersonsContext.h"
+#include "RecordForm.h"
 #include "demo/data/Records.h"
 
 class QLineEdit;
 
 namespace demo {
 
-class FieldRecall;
-
-class FPerson : public QDialog {
+class FPerson : public RecordForm {
     Q_OBJECT
 public:
     FPerson(const PersonsContext& context, FormRequest request, const data::Person& record,
             QWidget* parent = nullptr);
 
     static FormOutcome run(const PersonsContext& context, FormRequest request, data::Person& record,
-                           QWidget* parent = nullptr);
+                           QWidget* parent = nullptr,
+                           std::optional<NavigationButton>* leftWith = nullptr);
 
     QLineEdit* numberEdit() const { return number_; }
     QLineEdit* initialsEdit() const { return initials_; }
@@ -50,7 +50,6 @@ private:
     QLineEdit* infix_;
     QLineEdit* lastName_;
     QLineEdit* email_;
-    FieldRecall* recall_;
 };
 
 }  // namespace demo

@@ -1,7 +1,6 @@
 #include "FPersonGroup.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,7 +28,7 @@ constexpr int PersonWidth = 100;
 
 FPersonGroup::FPersonGroup(const PersonsContext& context, FormRequest request, const data::Membership& record,
                            QWidget* parent)
-    : QDialog(parent), context_(context), request_(request), asRead_(record)
+    : RecordForm(lastSaved(), parent), context_(context), request_(request), asRead_(record)
 {
     setWindowTitle(recordFormTitle(request == FormRequest::Insert));
     person_ = new QLineEdit;
@@ -53,15 +52,9 @@ FPersonGroup::FPersonGroup(const PersonsContext& context, FormRequest request, c
     fields->addRow(QStringLiteral("Group:"), group_);
     auto* tabs = new QTabWidget;
     tabs->addTab(page, QStringLiteral("Tab 1"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &FPersonGroup::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FPersonGroup::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
-    layout->addWidget(buttons);
-    recall_ = new FieldRecall(this, lastSaved());
+    layout->addLayout(closingRow());
 }
 
 void FPersonGroup::accept()
@@ -76,20 +69,22 @@ void FPersonGroup::accept()
     const data::DataError error = request_ == FormRequest::Insert ? memberships.insert(changed)
                                                                   : memberships.update(asRead_, changed);
     if (error) return showDataError(context_.host, error);
-    recall_->rememberFields();
+    recall()->rememberFields();
     asRead_ = changed;
     QDialog::accept();
 }
 
 FormOutcome FPersonGroup::run(const PersonsContext& context, FormRequest request, data::Membership& record,
-                              QWidget* parent)
+                              QWidget* parent,
+                          std::optional<NavigationButton>* leftWith)
 {
+    if (leftWith) leftWith->reset();
     if (request == FormRequest::Delete)
         return confirmAndDelete(context.host, [&] { return data::GroupPersonTable(context.database).remove(record); });
     FPersonGroup form(context, request, record, parent);
-    if (context.run(form) != QDialog::Accepted) return FormOutcome::Cancelled;
-    record = form.record();
-    return FormOutcome::Completed;
+    const FormOutcome outcome = runModal(context, form, leftWith);
+    if (outcome == FormOutcome::Completed) record = form.record();
+    return outcome;
 }
 
 }  // namespace demo

@@ -3,10 +3,11 @@
 #ifndef DEMO_FPERSONGROUP_H
 #define DEMO_FPERSONGROUP_H
 
-#include <QDialog>
+#include <optional>
 
 #include "FormRequest.h"
 #include "PersonsContext.h"
+#include "RecordForm.h"
 #include "demo/data/Records.h"
 
 class QComboBox;
@@ -14,9 +15,7 @@ class QLineEdit;
 
 namespace demo {
 
-class FieldRecall;
-
-class FPersonGroup : public QDialog {
+class FPersonGroup : public RecordForm {
     Q_OBJECT
 public:
     // `record.personNumber` is the person the membership belongs to.
@@ -24,7 +23,8 @@ public:
                  QWidget* parent = nullptr);
 
     static FormOutcome run(const PersonsContext& context, FormRequest request, data::Membership& record,
-                           QWidget* parent = nullptr);
+                           QWidget* parent = nullptr,
+                           std::optional<NavigationButton>* leftWith = nullptr);
 
     QLineEdit* personEdit() const { return person_; }
     QComboBox* groupBox() const { return group_; }
@@ -39,7 +39,6 @@ private:
     data::Membership asRead_;
     QLineEdit* person_;
     QComboBox* group_;
-    FieldRecall* recall_;
 };
 
 }  // namespace demo

@@ -20,6 +20,8 @@ public:
     // view search its loaded rows itself. Unset: the view's own search.
     void setLocator(std::function<int(const QString& prefix)> locator) { locator_ = std::move(locator); }
     void keyboardSearch(const QString& search) override;
+    // The next letter typed starts a new prefix.
+    void resetLocator() { typed_.clear(); }
 
 private:
     std::function<int(const QString&)> locator_;

@@ -24,6 +24,7 @@
 #include "DefaultsForm.h"
 #include "InfoScreen.h"
 #include "MailPicture.h"
+#include "NavigationButtons.h"
 #include "demo/data/DisplayName.h"
 #include "demo/data/SettingsTable.h"
 
@@ -32,43 +33,6 @@ namespace demo {
 const char* const MainFrame::kTitle = "Larkwire Demo (C5 - 32bit)";
 
 namespace {
-
-struct NavigationEntry {
-    NavigationButton button;
-    const char* glyph;  // drawn as the button's picture
-    const char* tip;
-};
-
-const NavigationEntry kNavigation[] = {
-    {NavigationButton::FirstPage, "|\u25c0", "Go to the First Page"},
-    {NavigationButton::PriorPage, "\u25c0\u25c0", "Go to the Prior Page"},
-    {NavigationButton::PriorRecord, "\u25c0", "Go to the Prior Record"},
-    {NavigationButton::Locate, "?", "Locate record"},
-    {NavigationButton::NextRecord, "\u25b6", "Go to the Next Record"},
-    {NavigationButton::NextPage, "\u25b6\u25b6", "Go to the Next Page"},
-    {NavigationButton::LastPage, "\u25b6|", "Go to the Last Page"},
-    {NavigationButton::Select, "\u2713", "Select This Record"},
-    {NavigationButton::Insert, "+", "Insert a New Record"},
-    {NavigationButton::Change, "\u270e", "Edit This Record"},
-    {NavigationButton::Delete, "\u2715", "Delete This Record"},
-    {NavigationButton::PreviousValue, "\u2033", "Previous value"},
-    {NavigationButton::Help, "\u2139", "Get Help"},
-};
-
-QIcon glyphIcon(const QString& glyph)
-{
-    QPixmap pixmap(24, 24);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font = painter.font();
-    font.setPixelSize(glyph.size() > 1 ? 11 : 15);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(QColor(0x23, 0x3d, 0x6b));
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
 
 QAction* addTippedAction(QWidget* where, const QString& text, const QString& tip)
 {
@@ -214,11 +178,11 @@ void MainFrame::buildToolBar()
     toolBar_->setMovable(false);
     toolBar_->setFloatable(false);
     toolBar_->setIconSize(QSize(24, 24));
-    for (const NavigationEntry& entry : kNavigation) {
-        QAction* action = addTippedAction(toolBar_, QString(), QString::fromLatin1(entry.tip));
-        action->setIcon(glyphIcon(QString::fromUtf8(entry.glyph)));
-        action->setText(QString::fromLatin1(entry.tip));
-        const NavigationButton button = entry.button;
+    for (int i = 0; i <= int(NavigationButton::Help); ++i) {
+        const auto button = NavigationButton(i);
+        QAction* action = addTippedAction(toolBar_, QString(), navigationTip(button));
+        action->setIcon(navigationIcon(button));
+        action->setText(navigationTip(button));
         connect(action, &QAction::triggered, this, [this, button] { handToActiveChild(button); });
         navigation_[button] = action;
     }

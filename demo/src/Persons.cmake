@@ -15,6 +15,7 @@ add_library(demo_persons STATIC
   ${CMAKE_CURRENT_LIST_DIR}/PersonGroupsModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PersonListModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PersonsContext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordForm.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TreeIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TreeMoves.cpp)
