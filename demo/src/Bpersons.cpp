@@ -171,7 +171,8 @@ void Bpersons::connectViews()
         view->setDragEnabled(true);
         view->setDragDropMode(QAbstractItemView::DragDrop);
     }
-    personGroupsView_->setDragDropMode(QAbstractItemView::DropOnly);
+    personGroupsView_->setDragEnabled(true);
+    personGroupsView_->setDragDropMode(QAbstractItemView::DragDrop);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(tree_), static_cast<QAbstractItemView*>(personsView_),
                                     static_cast<QAbstractItemView*>(personGroupsView_)}) {
         view->setAcceptDrops(true);

@@ -49,21 +49,30 @@ QVariant PersonGroupsModel::data(const QModelIndex& index, int role) const
 Qt::ItemFlags PersonGroupsModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid()) return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 }
 
 QStringList PersonGroupsModel::mimeTypes() const { return {groupNumberMimeType()}; }
 
+QMimeData* PersonGroupsModel::mimeData(const QModelIndexList& indexes) const
+{
+    for (const QModelIndex& index : indexes)
+        if (const auto membership = membershipAt(index.row()); membership && index.isValid()) {
+            offered_ = numberMimeData(groupNumberMimeType(), membership->groupNumber);
+            return offered_;
+        }
+    return nullptr;
+}
+
 bool PersonGroupsModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) const
 {
-    return numberFromMimeData(data, groupNumberMimeType()).has_value();
+    return person_ != 0 && data != offered_.data() && numberFromMimeData(data, groupNumberMimeType()).has_value();
 }
 
 bool PersonGroupsModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&)
 {
-    const auto group = numberFromMimeData(data, groupNumberMimeType());
-    if (!group) return false;
-    emit groupDropped(*group);
+    if (!canDropMimeData(data, Qt::CopyAction, -1, -1, {})) return false;
+    emit groupDropped(*numberFromMimeData(data, groupNumberMimeType()));
     return true;
 }
 

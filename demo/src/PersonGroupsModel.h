@@ -1,9 +1,13 @@
 // The groups of one person, by group name: the third list of the contacts
-// window. A group dropped on it is reported for that person.
+// window. A row offers its group's number, like the tree's rows, so it can be
+// dragged to another contacts window's persons; a group dropped on the list
+// is reported for that person, unless it is a row of this very list (the
+// person is in that group already).
 #ifndef DEMO_PERSONGROUPSMODEL_H
 #define DEMO_PERSONGROUPSMODEL_H
 
 #include <QAbstractListModel>
+#include <QPointer>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,10 +36,12 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
     bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                          const QModelIndex& parent) const override;
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
 
 signals:
@@ -45,6 +51,8 @@ private:
     const data::ContactDatabase& database_;
     qint16 person_ = 0;
     std::vector<std::pair<data::Membership, data::Group>> rows_;
+    // The data of the drag that started here, while it lasts.
+    mutable QPointer<QMimeData> offered_;
 };
 
 }  // namespace demo

@@ -3,8 +3,12 @@
 // in by the test instead of a user.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QMimeData>
+#include <QTabBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QTest>
 #include <QTreeView>
 #include <functional>
@@ -15,6 +19,7 @@
 #include "FGroupPerson.h"
 #include "FPerson.h"
 #include "FieldRecall.h"
+#include "RecordForm.h"
 #include "LocatorTableView.h"
 #include "PersonGroupsModel.h"
 #include "PersonListModel.h"
@@ -47,6 +52,11 @@ private slots:
     void gainingFocusShowsOtherStationsChanges();
     void toolbarMovesThroughTree_data();
     void toolbarMovesThroughTree();
+    void formMovesWalkTheTree();
+    void formMovesWalkTheLists_data();
+    void formMovesWalkTheLists();
+    void locateAndSelect();
+    void personGroupsOfferTheirGroup();
 
 private:
     qint16 addPerson(const QString& first, const QString& last, const QString& email);
@@ -57,6 +67,11 @@ private:
     QModelIndex treeRow(const GroupTreeModel::RowKey& key) const { return window_->treeModel()->indexOf(key); }
     static GroupTreeModel::RowKey groupKey(qint16 group) { return {GroupTreeModel::GroupLevel, {0, group}}; }
     std::unique_ptr<Bpersons> openWindow();
+    // Forms run for real (exec), each opening played by the next step; a
+    // step that leaves its form open fails the test and closes it.
+    using Step = std::function<void(RecordForm&)>;
+    void playForms(std::vector<Step> steps);
+    static void press(RecordForm& form, NavigationButton button) { form.navigationButton(button)->click(); }
 
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<data::ContactDatabase> db_;
@@ -64,6 +79,10 @@ private:
     std::unique_ptr<PersonsContext> context_;
     // What the "user" does in the next form; then OK is pressed.
     std::function<void(QDialog&)> fillForm_;
+    // Replaces fillForm_ and the OK press when set.
+    std::function<int(QDialog&)> runForm_;
+    std::vector<Step> steps_;
+    size_t played_ = 0;
     std::unique_ptr<Bpersons> window_;
 };
 
@@ -76,11 +95,31 @@ void PersonsWindowTest::init()
     QVERIFY(!db_->open());
     host_ = std::make_unique<RecordingHostServices>();
     context_ = std::make_unique<PersonsContext>(PersonsContext{*db_, *host_, [] { return false; }, [this](QDialog& form) {
+                                                                   if (runForm_) return runForm_(form);
                                                                    if (fillForm_) fillForm_(form);
                                                                    form.accept();
                                                                    return form.result();
                                                                }});
     fillForm_ = nullptr;
+    runForm_ = nullptr;
+}
+
+void PersonsWindowTest::playForms(std::vector<Step> steps)
+{
+    steps_ = std::move(steps);
+    played_ = 0;
+    runForm_ = [this](QDialog& dialog) {
+        auto& form = dynamic_cast<RecordForm&>(dialog);
+        QTimer::singleShot(0, &form, [this, &form] {
+            if (played_ < steps_.size()) steps_[played_](form);
+            ++played_;
+            if (form.isVisible()) {
+                form.reject();
+                QFAIL("a form stayed open after its step");
+            }
+        });
+        return form.exec();
+    };
 }
 
 void PersonsWindowTest::cleanup()
@@ -503,6 +542,164 @@ void PersonsWindowTest::toolbarMovesThroughTree()
     window_->navigate(NavigationButton(button));
 
     QCOMPARE(window_->tree()->currentIndex().data().toString(), to);
+}
+
+void PersonsWindowTest::formMovesWalkTheTree()
+{
+    const qint16 a = addGroup("A");
+    const qint16 b = addGroup("B");
+    const qint16 c = addGroup("C");
+    window_ = openWindow();
+    window_->tree()->setCurrentIndex(treeRow(groupKey(a)));
+    QStringList titles;
+    auto name = [](RecordForm& form) { return form.findChild<QLineEdit*>("name"); };
+    playForms({
+        [&](RecordForm& form) {
+            titles << form.windowTitle();
+            name(form)->setText("Aa");
+            press(form, NavigationButton::NextPage);
+        },
+        [&](RecordForm& form) {
+            titles << form.windowTitle();
+            // A refused save keeps the form open on its record.
+            name(form)->setText("AA");
+            press(form, NavigationButton::NextPage);
+            QVERIFY(form.isVisible());
+            QCOMPARE(boxCaptions(), QStringList{"Duplicate Key Error"});
+            name(form)->setText("Bb");
+            press(form, NavigationButton::NextPage);
+        },
+        [&](RecordForm& form) {
+            titles << form.windowTitle();
+            // The form's own "Previous value" and the frame's, handed on by
+            // the window, both recall the last saved name.
+            name(form)->setFocus();
+            name(form)->clear();
+            press(form, NavigationButton::PreviousValue);
+            QCOMPARE(name(form)->text(), QStringLiteral("Bb"));
+            name(form)->clear();
+            window_->navigate(NavigationButton::PreviousValue);
+            QCOMPARE(name(form)->text(), QStringLiteral("Bb"));
+            QVERIFY(form.isVisible());
+            form.reject();
+        },
+    });
+
+    window_->changeFromTree();
+
+    QCOMPARE(played_, size_t(3));
+    QCOMPARE(titles, (QStringList{"Record will be Changed  (A)", "Record will be Changed  (B)",
+                                  "Record will be Changed  (C)"}));
+    data::GroupTable groups(*db_);
+    QCOMPARE(groups.fetch(a)->name, QStringLiteral("Aa"));
+    QCOMPARE(groups.fetch(b)->name, QStringLiteral("Bb"));
+    QCOMPARE(groups.fetch(c)->name, QStringLiteral("C"));
+    QCOMPARE(window_->tree()->currentIndex(), treeRow(groupKey(c)));
+}
+
+void PersonsWindowTest::formMovesWalkTheLists_data()
+{
+    QTest::addColumn<bool>("personGroups");
+    QTest::newRow("persons") << false;
+    QTest::newRow("person's groups") << true;
+}
+
+void PersonsWindowTest::formMovesWalkTheLists()
+{
+    QFETCH(bool, personGroups);
+    const qint16 ann = addPerson("Ann", "Alpha", "ann@example.org");
+    addPerson("Bob", "Beta", "bob@example.org");
+    addPerson("Cy", "Gamma", "cy@example.org");
+    for (const char* group : {"Ca", "Cb", "Cc"}) addMember(ann, addGroup(group));
+    window_ = openWindow();
+    QVERIFY(window_->selectPerson(ann));
+    window_->personGroupsView()->setCurrentIndex(window_->personGroupsModel()->index(0, 0));
+    QStringList seen;
+    auto shown = [&](RecordForm& form) {
+        seen << (personGroups ? form.findChild<QComboBox*>("group")->currentText()
+                              : form.findChild<QLineEdit*>("firstName")->text());
+    };
+    auto leave = [&](NavigationButton button) {
+        return [&, button](RecordForm& form) {
+            shown(form);
+            press(form, button);
+        };
+    };
+    playForms({leave(NavigationButton::NextRecord), leave(NavigationButton::LastPage),
+               leave(NavigationButton::PriorRecord), [&](RecordForm& form) {
+                   shown(form);
+                   form.reject();
+               }});
+
+    personGroups ? window_->changePersonGroup() : window_->changePerson();
+
+    QCOMPARE(seen, personGroups ? QStringList({"Ca", "Cb", "Cc", "Cb"}) : QStringList({"Ann", "Bob", "Cy", "Bob"}));
+    QCOMPARE(window_->personGroupsModel()->rowCount(), personGroups ? 3 : 0);
+    if (personGroups) QCOMPARE(window_->personGroupsView()->currentIndex().data().toString(), QStringLiteral("Cb"));
+    else QCOMPARE(window_->selectedPerson()->firstName, QStringLiteral("Bob"));
+}
+
+void PersonsWindowTest::locateAndSelect()
+{
+    addPerson("Ann", "Alpha", "ann@example.org");
+    const qint16 cy = addPerson("Cy", "Gamma", "cy@example.org");
+    addPerson("Bob", "Beta", "bob@example.org");
+    const qint16 club = addGroup("Club");
+    window_ = openWindow();
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_->tree()->setFocus();
+
+    window_->navigate(NavigationButton::Locate);
+    QCOMPARE(window_->orderTabs()->currentIndex(), 1);
+    QTRY_VERIFY(window_->personsView()->hasFocus());
+    QTest::keyClicks(window_->personsView(), "cy");
+    QCOMPARE(window_->selectedPerson()->number, cy);
+
+    // "Select This Record" opens the form of the row selected in the list
+    // that has the focus.
+    QStringList titles;
+    fillForm_ = [&](QDialog& form) { titles << form.windowTitle(); };
+    window_->navigate(NavigationButton::Select);
+    window_->tree()->setFocus();
+    window_->tree()->setCurrentIndex(treeRow(groupKey(club)));
+    window_->navigate(NavigationButton::Select);
+    QCOMPARE(titles, (QStringList{"Record will be Changed  (Cy Gamma)", "Record will be Changed  (Club)"}));
+}
+
+void PersonsWindowTest::personGroupsOfferTheirGroup()
+{
+    const qint16 ann = addPerson("Ann", "Alpha", "ann@example.org");
+    const qint16 bob = addPerson("Bob", "Beta", "bob@example.org");
+    const qint16 club = addGroup("Club");
+    addMember(ann, club);
+    window_ = openWindow();
+    QVERIFY(window_->selectPerson(ann));
+    PersonGroupsModel* groups = window_->personGroupsModel();
+    QCOMPARE(groups->rowCount(), 1);
+    QVERIFY(groups->flags(groups->index(0, 0)) & Qt::ItemIsDragEnabled);
+    std::unique_ptr<QMimeData> mime(groups->mimeData({groups->index(0, 0)}));
+    QCOMPARE(numberFromMimeData(mime.get(), groupNumberMimeType()), std::optional<qint16>(club));
+
+    // Let go over the list it came from: Ann is in the group already, and a
+    // slip of the mouse is no reason for a message.
+    QVERIFY(!groups->canDropMimeData(mime.get(), Qt::CopyAction, -1, 0, {}));
+    QVERIFY(!groups->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, {}));
+    QVERIFY(host_->boxes().empty());
+
+    // Another contacts window, with Bob selected, adds Bob to the group.
+    Bpersons other(*context_);
+    QVERIFY(other.selectPerson(bob));
+    QVERIFY(other.personGroupsModel()->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, {}));
+    QCOMPARE(membershipCount(bob, club), 1);
+    QCOMPARE(membershipCount(ann, club), 1);
+    QCOMPARE(other.personGroupsModel()->rowCount(), 1);
+    QVERIFY(host_->boxes().empty());
+    // A second drop there is an existing membership.
+    QVERIFY(other.personsModel()->dropMimeData(mime.get(), Qt::CopyAction, -1, 0, {}));
+    QCOMPARE(boxCaptions(), QStringList{"Duplicate Key Error"});
+    QCOMPARE(membershipCount(bob, club), 1);
 }
 
 QTEST_MAIN(PersonsWindowTest)
