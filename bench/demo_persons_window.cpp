@@ -1,10 +1,12 @@
 // Times the contacts window on a full contact database: building the group
 // tree (closed, then with every group open), filling the persons list's first
 // screen, reading the whole list as a user scrolling to its end would, and a
-// jump of the e-mail locator near the end.
+// jump of the e-mail locator near the end, and the member form, whose name
+// box lists every person.
 // Usage: demo_persons_window FILE   (FILE made by demo_database FILE; see
 // persons-window-figures.sh)
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTreeView>
@@ -12,6 +14,7 @@
 #include <ctime>
 
 #include "Bpersons.h"
+#include "FGroupPerson.h"
 #include "GroupTreeModel.h"
 #include "PersonListModel.h"
 #include "demo/data/ContactDatabase.h"
@@ -92,6 +95,15 @@ int main(int argc, char** argv)
         demo::PersonListModel* persons = window->personsModel();
         while (persons->canFetchMore({})) persons->fetchMore({});
         return QStringLiteral("%1 rows").arg(persons->rowCount());
+    });
+    timed("member form opened with every person to choose", [&] {
+        demo::data::Membership member;
+        member.groupNumber = 1;
+        member.personNumber = 1;
+        demo::FGroupPerson form(context, demo::FormRequest::Change, member);
+        form.show();
+        QApplication::processEvents();
+        return QStringLiteral("%1 names").arg(form.personBox()->count());
     });
     timed("e-mail order, locator near the end", [&] {
         demo::PersonListModel persons(database, context.lastNameFirst);

@@ -5,6 +5,7 @@
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "FieldRecall.h"
@@ -48,16 +49,28 @@ FGroupPerson::FGroupPerson(const PersonsContext& context, FormRequest request, c
     person_->setObjectName(QStringLiteral("person"));
     person_->setAccessibleName(QStringLiteral("Name"));
     person_->setMinimumWidth(320);
+    // The box lists every person: its width comes from the name width, not
+    // from measuring 32,767 names, and the items are made before they enter
+    // the model, so the model announces one insertion instead of one a name.
+    person_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    person_->setMinimumContentsLength(NameWidth / 2);
     const bool lastFirst = context.displayLastNameFirst();
     data::PersonsTable persons(context.database);
     data::PersonCursor after;
+    QList<QStandardItem*> names;
     for (;;) {
         const auto batch = persons.batch(data::PersonsTable::Order::LastName, after, PersonsPerRead);
-        for (const data::Person& person : batch)
-            person_->addItem(data::displayName(person, lastFirst).left(NameWidth), int(person.number));
+        for (const data::Person& person : batch) {
+            auto* item = new QStandardItem(data::displayName(person, lastFirst).left(NameWidth));
+            item->setData(int(person.number), Qt::UserRole);
+            names.append(item);
+        }
         if (static_cast<int>(batch.size()) < PersonsPerRead) break;
         after = data::PersonsTable::cursorAfter(data::PersonsTable::Order::LastName, batch.back());
     }
+    auto* nameModel = new QStandardItemModel(person_);
+    nameModel->appendColumn(names);
+    person_->setModel(nameModel);
     email_ = new QLineEdit;
     email_->setReadOnly(true);
     email_->setMaxLength(data::width::EmailAddress);
