@@ -162,8 +162,8 @@ class CapturePeer:
         line = self.process.stdout.readline()
         self.port = int(line.split()[1]) if line.startswith("PORT ") else 0
 
-    def url(self, scheme):
-        return "%s://localhost:%d" % (scheme, self.port)
+    def url(self, scheme, host="localhost"):
+        return "%s://%s:%d" % (scheme, host, self.port)
 
     def stop(self):
         self.process.stdin.close()
@@ -498,10 +498,13 @@ class Runner:
         expired_text = "TLS: certificate verify failed: certificate has expired"
         unknown_ca_text = "TLS: certificate verify failed: unable to get local issuer certificate"
         only_ann, with_refused = "ann@example.com", "ann@example.com,bob@refused.example,carl@example.com"
-        # name, scheme, certificate, CA file given, recipients, server options, result, reply text
-        # ("" when the host's reply buffer must stay empty)
+        # name, scheme (with the host when not localhost), certificate, CA file given, recipients,
+        # server options, result, reply text ("" when the host's reply buffer must stay empty)
         rows = [
             ("STARTTLS", "smtp+starttls", certs.localhost, True, only_ann, [], 0, ""),
+            ("server reached by address", "smtps 127.0.0.1", certs.localhost, True, only_ann, [], 0, ""),
+            ("address not in the certificate", "smtps 127.0.0.1", certs.other_name, True, only_ann, [], 6,
+             "TLS: certificate verify failed: IP address mismatch"),
             ("implicit TLS", "smtps", certs.localhost, True, only_ann, [], 0, ""),
             ("AUTH PLAIN the only mechanism", "smtps", certs.localhost, True, only_ann,
              ["--auth-mechanism", "PLAIN"], 0, ""),
@@ -516,18 +519,20 @@ class Runner:
             ("test CA not named in QUILLNET_TLS_CA_FILE", "smtps", certs.localhost, False, only_ann, [], 6,
              unknown_ca_text),
         ]
-        for name, scheme, certificate, with_ca, recipients, options, result, text in rows:
+        for name, scheme_and_host, certificate, with_ca, recipients, options, result, text in rows:
+            scheme, *host = scheme_and_host.split()
             delivered = {}
             for platform in ("windows", "linux"):
                 peer = CapturePeer(self.record_dir("tls-" + platform), certificate, scheme == "smtps", options)
-                if not self.failures.check(peer.port != 0, "%s: TLS server for '%s' started" % (platform, name),
-                                           "needs python3-aiosmtpd"):
+                if peer.port == 0:
+                    self.failures.check(False, "%s: TLS server for '%s' started" % (platform, name),
+                                        "needs python3-aiosmtpd")
                     peer.stop()
                     return
                 ca_file = certs.ca_file if platform == "linux" else windows_path(certs.ca_file)
                 env = {"QUILLNET_TLS_CA_FILE": ca_file if with_ca else ""}
                 run = (self.run_windows if platform == "windows" else self.run_linux)(
-                    "submit", peer.url(scheme), str(result), recipients, "-", extra_env=env)
+                    "submit", peer.url(scheme, *host), str(result), recipients, "-", extra_env=env)
                 peer.stop()
                 messages = peer.messages()
                 delivered[platform] = messages

@@ -30,8 +30,12 @@
 #include <iterator>
 #include <vector>
 
+// From wininet.h, which is not wanted here for these alone.
 #ifndef SECURITY_FLAG_IGNORE_UNKNOWN_CA
-#define SECURITY_FLAG_IGNORE_UNKNOWN_CA 0x00000100  // wininet.h, not wanted here for this alone
+#define SECURITY_FLAG_IGNORE_UNKNOWN_CA 0x00000100
+#endif
+#ifndef SECURITY_FLAG_IGNORE_CERT_CN_INVALID
+#define SECURITY_FLAG_IGNORE_CERT_CN_INVALID 0x00001000
 #endif
 
 namespace platform {
@@ -227,6 +231,44 @@ std::wstring Widen(const std::string& text)
     return wide;
 }
 
+// The four bytes of a dotted IPv4 address written in full ("192.0.2.1"), or
+// false when `name` is not one.
+bool ParseIpv4(const std::string& name, unsigned char (&address)[4])
+{
+    unsigned parts[4];
+    char tail;
+    if (std::sscanf(name.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) != 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        if (parts[i] > 255) return false;
+        address[i] = static_cast<unsigned char>(parts[i]);
+    }
+    return name.find_first_not_of("0123456789.") == std::string::npos;
+}
+
+// Whether the certificate names `address` among its IP entries. A server
+// reached by address is judged by those alone, as the Linux build does; the
+// system's name check compares host names only.
+bool NamesAddress(PCCERT_CONTEXT certificate, const unsigned char (&address)[4])
+{
+    PCERT_EXTENSION extension = CertFindExtension(szOID_SUBJECT_ALT_NAME2, certificate->pCertInfo->cExtension,
+                                                  certificate->pCertInfo->rgExtension);
+    if (!extension) return false;
+    CERT_ALT_NAME_INFO* pNames = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &pNames, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < pNames->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = pNames->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == 4 &&
+                std::memcmp(entry.IPAddress.pbData, address, 4) == 0;
+    }
+    LocalFree(pNames);
+    return found;
+}
+
 // Checks the server's certificate: a chain to a root the Windows store
 // trusts, or to one of the CA file's certificates, valid today and issued
 // for `serverName`. "" when it holds, else the reason.
@@ -266,11 +308,14 @@ std::string VerifyServer(CtxtHandle& context, const std::string& serverName, con
     const DWORD chainErrors = chain->TrustStatus.dwErrorStatus;
     const bool rootFromCaFile = (chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) && caFile.Holds(root);
 
+    unsigned char address[4];
+    const bool byAddress = ParseIpv4(serverName, address);
     std::wstring wideName = Widen(serverName);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA sslPara{};
     sslPara.cbSize = sizeof sslPara;
     sslPara.dwAuthType = AUTHTYPE_SERVER;
-    sslPara.fdwChecks = rootFromCaFile ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0;
+    sslPara.fdwChecks = (rootFromCaFile ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0) |
+                        (byAddress ? SECURITY_FLAG_IGNORE_CERT_CN_INVALID : 0);
     sslPara.pwszServerName = &wideName[0];
     CERT_CHAIN_POLICY_PARA policyPara{};
     policyPara.cbSize = sizeof policyPara;
@@ -283,6 +328,8 @@ std::string VerifyServer(CtxtHandle& context, const std::string& serverName, con
         reason = "cannot check the certificate chain: " + Describe(GetLastError());
     } else if (policyStatus.dwError != 0) {
         reason = RefusalReason(policyStatus.dwError, leaf);
+    } else if (byAddress && !NamesAddress(leaf, address)) {
+        reason = "IP address mismatch";
     } else {
         // The policy was told to overlook an unknown root only; whatever
         // else the chain engine found wrong still refuses it. Revocation is
@@ -347,8 +394,8 @@ bool IsTls12OrNewer(CtxtHandle& context)
 
 class SchannelTransport : public Transport {
 public:
-    SchannelTransport(SocketHandle socket, int closeTimeoutSeconds)
-        : m_socket(socket), m_closeTimeoutSeconds(closeTimeoutSeconds)
+    SchannelTransport(SocketHandle socket, int shortTimeoutSeconds)
+        : m_socket(socket), m_shortTimeoutSeconds(shortTimeoutSeconds)
     {
         SecInvalidateHandle(&m_credentials);
         SecInvalidateHandle(&m_context);
@@ -522,7 +569,7 @@ private:
             m_incoming.clear();
         if (output.buffer.cbBuffer > 0 &&
             !SendAll(m_socket, static_cast<const char*>(output.buffer.pvBuffer), output.buffer.cbBuffer,
-                     DeadlineIn(m_closeTimeoutSeconds))) {
+                     DeadlineIn(m_shortTimeoutSeconds))) {
             m_broken = true;
             return false;
         }
@@ -536,6 +583,10 @@ private:
         target.push_back('\0');
         bool first = true;
         for (;;) {
+            if (SecondsLeft(deadline) == 0) {
+                failure = "TLS: handshake timed out";
+                return false;
+            }
             SecBuffer input[2] = {{static_cast<unsigned long>(m_incoming.size()), SECBUFFER_TOKEN,
                                    m_incoming.empty() ? nullptr : m_incoming.data()},
                                   {0, SECBUFFER_EMPTY, nullptr}};
@@ -614,7 +665,7 @@ private:
                                        nullptr, &output.description, &attributes, nullptr);
         if ((status == SEC_E_OK || status == SEC_I_CONTEXT_EXPIRED) && output.buffer.cbBuffer > 0)
             SendAll(m_socket, static_cast<const char*>(output.buffer.pvBuffer), output.buffer.cbBuffer,
-                    DeadlineIn(m_closeTimeoutSeconds));
+                    DeadlineIn(m_shortTimeoutSeconds));
     }
 
     void Break(const std::string& failure)
@@ -624,7 +675,7 @@ private:
     }
 
     SocketHandle m_socket;
-    int m_closeTimeoutSeconds;
+    int m_shortTimeoutSeconds;  // for the farewell and answers to post-handshake messages
     CredHandle m_credentials;
     CtxtHandle m_context;
     SecPkgContext_StreamSizes m_sizes{};
@@ -647,8 +698,9 @@ bool TlsIsBuiltIn()
 std::unique_ptr<Transport> StartTls(SocketHandle socket, const std::string& serverName, int timeoutSeconds,
                                     std::string& failure)
 {
-    // The farewell waits no longer than the handshake may, and not long.
-    auto transport = std::make_unique<SchannelTransport>(socket, std::min(timeoutSeconds > 0 ? timeoutSeconds : 1, 5));
+    // The farewell is a courtesy: a server that takes no more bytes must not
+    // hold up the end of the call.
+    auto transport = std::make_unique<SchannelTransport>(socket, 2);
     if (!transport->Start(serverName, timeoutSeconds, failure)) return nullptr;
     return transport;
 }
