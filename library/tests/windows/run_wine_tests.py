@@ -302,7 +302,8 @@ class Runner:
     def host_ran(self, platform, what, run, case=None):
         output = run.stdout.decode("latin-1") + run.stderr.decode("latin-1")
         return self.failures.check(run.returncode == 0 and ((case or what) + ": ok") in output,
-                                   "%s: %s host checks" % (platform, what), output.strip())
+                                   "%s: %s host checks" % (platform, what),
+                                   "exit status %d\n%s" % (run.returncode, output.strip()))
 
     # ---- cases ----
 
