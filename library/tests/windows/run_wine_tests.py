@@ -519,6 +519,8 @@ class Runner:
              [], 6, hostname_text),
             ("test CA not named in QUILLNET_TLS_CA_FILE", "smtps", certs.localhost, False, only_ann, [], 6,
              unknown_ca_text),
+            ("root sent by the server, not named in QUILLNET_TLS_CA_FILE", "smtps", certs.with_root, False,
+             only_ann, [], 6, "TLS: certificate verify failed: self-signed certificate in certificate chain"),
         ]
         for name, scheme_and_host, certificate, with_ca, recipients, options, result, text in rows:
             scheme, *host = scheme_and_host.split()

@@ -5,6 +5,7 @@ for the CA's own key: it is RSA here, because Wine's certificate chain code
 misreads an ECDSA signature whose r or s is shorter than 32 bytes (about one
 certificate in a hundred) and calls the signature bad."""
 import os
+import shutil
 import subprocess
 
 CA_CONFIG = """[ca]
@@ -37,6 +38,9 @@ class TestCertificates:
         self.localhost = os.path.join(self.folder, "localhost.pem")
         self.expired = os.path.join(self.folder, "expired.pem")
         self.other_name = os.path.join(self.folder, "other.pem")
+        # The localhost certificate followed by the CA's: a server that sends
+        # the root itself, which must earn no trust by that.
+        self.with_root = os.path.join(self.folder, "with-root.pem")
 
     @staticmethod
     def key_of(certificate):
@@ -57,6 +61,11 @@ class TestCertificates:
         self._server(self.expired, "DNS:localhost,IP:127.0.0.1",
                      "-startdate", "20200101000000Z", "-enddate", "20200201000000Z")
         self._server(self.other_name, "DNS:other.example")
+        with open(self.with_root, "wb") as out:
+            for part in (self.localhost, self.ca_file):
+                with open(part, "rb") as source:
+                    out.write(source.read())
+        shutil.copyfile(self.key_of(self.localhost), self.key_of(self.with_root))
         return self
 
     def _server(self, path, names, *dates):

@@ -207,9 +207,6 @@ std::string RefusalReason(unsigned long policyError, PCCERT_CONTEXT leaf)
                                                                          : "certificate has expired";
         case static_cast<unsigned long>(CERT_E_CN_NO_MATCH):
             return "hostname mismatch";
-        case static_cast<unsigned long>(CERT_E_UNTRUSTEDROOT):
-        case static_cast<unsigned long>(CERT_E_CHAINING):
-            return "unable to get local issuer certificate";
         case static_cast<unsigned long>(CERT_E_REVOKED):
             return "certificate revoked";
         case static_cast<unsigned long>(CERT_E_WRONG_USAGE):
@@ -219,6 +216,17 @@ std::string RefusalReason(unsigned long policyError, PCCERT_CONTEXT leaf)
         default:
             return Describe(policyError);
     }
+}
+
+// Why a chain that ends in a root nobody trusts is refused, in the Linux
+// build's words: the server's own root, or no root at all.
+std::string UntrustedRootReason(const CERT_SIMPLE_CHAIN* simple)
+{
+    const CERT_CHAIN_ELEMENT* top = simple->rgpElement[simple->cElement - 1];
+    if (!(top->TrustStatus.dwInfoStatus & CERT_TRUST_IS_SELF_SIGNED) ||
+        (simple->TrustStatus.dwErrorStatus & CERT_TRUST_IS_PARTIAL_CHAIN))
+        return "unable to get local issuer certificate";
+    return simple->cElement == 1 ? "self-signed certificate" : "self-signed certificate in certificate chain";
 }
 
 std::wstring Widen(const std::string& text)
@@ -326,6 +334,9 @@ std::string VerifyServer(CtxtHandle& context, const std::string& serverName, con
     std::string reason;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &policyStatus)) {
         reason = "cannot check the certificate chain: " + Describe(GetLastError());
+    } else if (policyStatus.dwError == static_cast<unsigned long>(CERT_E_UNTRUSTEDROOT) ||
+               policyStatus.dwError == static_cast<unsigned long>(CERT_E_CHAINING)) {
+        reason = UntrustedRootReason(simple);
     } else if (policyStatus.dwError != 0) {
         reason = RefusalReason(policyStatus.dwError, leaf);
     } else if (byAddress && !NamesAddress(leaf, address)) {
@@ -340,7 +351,7 @@ std::string VerifyServer(CtxtHandle& context, const std::string& serverName, con
         if (left & CERT_TRUST_IS_NOT_TIME_VALID)
             reason = RefusalReason(static_cast<unsigned long>(CERT_E_EXPIRED), leaf);
         else if (left & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
-            reason = RefusalReason(static_cast<unsigned long>(CERT_E_UNTRUSTEDROOT), leaf);
+            reason = UntrustedRootReason(simple);
         else if (left & CERT_TRUST_IS_NOT_VALID_FOR_USAGE)
             reason = RefusalReason(static_cast<unsigned long>(CERT_E_WRONG_USAGE), leaf);
         else if (left & CERT_TRUST_IS_REVOKED)
