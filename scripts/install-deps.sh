@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   postgresql
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
+  libgnutls30
   xvfb time curl qemu-user stress-ng
   dpkg-dev lintian
   libssl-dev openssl

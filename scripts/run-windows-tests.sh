@@ -20,16 +20,20 @@ for tool in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine /usr/bi
 done
 
 # Only these DLLs may be imported: the system's own.
-system_dlls="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL WS2_32.DLL WSOCK32.DLL"
+system_dlls="ADVAPI32.DLL CRYPT32.DLL KERNEL32.DLL MSVCRT.DLL SECUR32.DLL USER32.DLL WS2_32.DLL WSOCK32.DLL"
 
 fail() {
   echo "FAILED  $*"
   failed=$((failed + 1))
 }
 
-# check_binary <objdump> <file> <expected exports, space-separated> <extra allowed imports>
+# What quillnet.dll itself imports, no more and no less: Winsock, the
+# registry, the message box, and Schannel with its certificate calls for TLS.
+dll_imports="ADVAPI32.DLL CRYPT32.DLL KERNEL32.DLL MSVCRT.DLL SECUR32.DLL USER32.DLL WSOCK32.DLL"
+
+# check_binary <objdump> <file> <expected exports, space-separated> <extra allowed imports> [exact imports]
 check_binary() {
-  local objdump=$1 file=$2 expected=$3 extra=$4 exports imports name
+  local objdump=$1 file=$2 expected=$3 extra=$4 exact=${5:-} exports imports name
   exports=$("$objdump" -p "$file" |
     sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[[:space:]]*\[ *[0-9]+\]/ {print $NF}' | tr '\n' ' ')
   if [ "${exports% }" = "$expected" ]; then
@@ -44,6 +48,9 @@ check_binary() {
       *) fail "$file imports $name, which is not a system DLL" ;;
     esac
   done
+  if [ -n "$exact" ] && [ "$(echo $imports)" != "$exact" ]; then
+    fail "$file imports '$(echo $imports)', expected exactly '$exact'"
+  fi
   echo "        imports: $(echo $imports)"
 }
 
@@ -66,7 +73,7 @@ for arch in i686 x86_64; do
   else
     fail "quillnet.dll is not $format"
   fi
-  check_binary "$objdump" "$dir/library/quillnet.dll" "_Wrenpost" ""
+  check_binary "$objdump" "$dir/library/quillnet.dll" "_Wrenpost" "" "$dll_imports"
   check_binary "$objdump" "$dir/tools/quillnet-send.exe" "" "QUILLNET.DLL"
   # A C host that declares _Wrenpost and links the import library must
   # import exactly that name from quillnet.dll.

@@ -7,7 +7,7 @@
 #include "platform/Sockets.h"
 
 // TLS on a connected socket, one implementation per platform (OpenSSL on
-// Linux; none yet on Windows). The session requires TLS 1.2 or newer, sends
+// Linux, Schannel on Windows). The session requires TLS 1.2 or newer, sends
 // `serverName` for SNI and checks the server's certificate against the
 // system's trust store, plus the CA file named by QUILLNET_TLS_CA_FILE, and
 // against `serverName`. There is no way to switch the check off.

@@ -9,7 +9,7 @@ received must be the same bytes once boundaries, Content-IDs and the Date
 line are masked, and the delivered message must parse with its attachments
 intact.
 
-  run_wine_tests.py --windows-build DIR --linux-host PATH --work DIR
+  run_wine_tests.py --windows-build DIR --linux-host PATH --work DIR [--case NAME]...
 
 DIR is the MinGW build tree of either width. Prints one line per check and ends with
 a summary; the exit status is the number of failed checks.
@@ -18,6 +18,7 @@ import argparse
 import difflib
 import email
 import email.policy
+import hashlib
 import os
 import random
 import re
@@ -28,8 +29,16 @@ import sys
 import tempfile
 import time
 
+from test_certificates import TestCertificates
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PEER = os.path.join(HERE, "smtp_peer.py")
+# The aiosmtpd server of the Linux TLS tests, and the login it is given.
+CAPTURE_SERVER = os.path.join(HERE, "..", "peers", "capture_server.py")
+LOGIN = "ann:c0rrect horse"
+# The attachment that must cross TLS intact, and how long its run may take.
+HUGE_BYTES = 100 << 20
+HUGE_RUN_SECONDS = 600
 PYTHON = "/usr/bin/python3"
 RUN_SECONDS = 90
 # The library's own wait for a silent server, for both builds: a fault that
@@ -63,17 +72,17 @@ BINARY = bytes(range(256)) * 8 + b"\r\n.\r\n" + bytes(range(255, -1, -1))
 LARGE = random.Random(6).randbytes(12 << 20)
 
 
-def run_captured(command, env, cwd=None, check=False):
+def run_captured(command, env, cwd=None, check=False, seconds=RUN_SECONDS):
     """Runs a program and returns its CompletedProcess. Output goes through
     files, not pipes: Wine's service processes inherit the handles and
     outlive the program, so a pipe would not close when the program ends."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         try:
             finished = subprocess.run(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
-                                      stderr=err, timeout=RUN_SECONDS, check=check)
+                                      stderr=err, timeout=seconds, check=check)
             status, note = finished.returncode, b""
         except subprocess.TimeoutExpired:
-            status, note = -1, b"\n(stopped after %d s)" % RUN_SECONDS
+            status, note = -1, b"\n(stopped after %d s)" % seconds
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(command, status, out.read() + note, err.read())
@@ -133,6 +142,54 @@ class Peer:
         return open(path).read() if os.path.exists(path) else "no connection"
 
 
+class CapturePeer:
+    """The aiosmtpd capture server with a TLS certificate and the test login:
+    STARTTLS, or TLS from the first byte. It keeps every message it accepts
+    and stops when its standard input closes."""
+
+    def __init__(self, folder, certificate, implicit_tls, options=()):
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.folder = folder
+        command = [PYTHON, CAPTURE_SERVER, folder, "--cert", certificate,
+                   "--key", TestCertificates.key_of(certificate), "--auth", LOGIN]
+        command += (["--implicit-tls"] if implicit_tls else []) + list(options)
+        # Its warnings and the tracebacks of refused handshakes go to a log
+        # beside the messages, not into the test report.
+        with open(os.path.join(folder, "server.log"), "wb") as log:
+            self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                            stderr=log, text=True)
+        line = self.process.stdout.readline()
+        self.port = int(line.split()[1]) if line.startswith("PORT ") else 0
+
+    def url(self, scheme, host="localhost"):
+        return "%s://%s:%d" % (scheme, host, self.port)
+
+    def stop(self):
+        self.process.stdin.close()
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def messages(self):
+        """(message bytes, envelope lines) of every accepted message, in order."""
+        found = []
+        number = 1
+        while os.path.exists(os.path.join(self.folder, "%d.eml" % number)):
+            base = os.path.join(self.folder, "%d" % number)
+            with open(base + ".eml", "rb") as message, open(base + ".envelope") as envelope:
+                found.append((message.read(), envelope.read().splitlines()))
+            number += 1
+        return found
+
+
+def mask_submission(message):
+    """Blanks the header lines that must differ between two runs of one job."""
+    return re.sub(rb"(?mi)^(Date|Message-ID): [^\r\n]*", rb"\1: *", message)
+
+
 def mask(transcript):
     """Blanks what differs between two runs of the same job. Quoted-printable
     soft line breaks go too: they move with the length of the Content-IDs."""
@@ -186,6 +243,7 @@ class Runner:
         self.env["QUILLNET_TIMEOUT"] = LIBRARY_TIMEOUT
         self.failures = Failures()
         self.case_number = 0
+        self.cases = args.case or self.ALL_CASES
 
     # ---- set-up ----
 
@@ -241,10 +299,11 @@ class Runner:
         env.update(extra_env or {})
         return run_captured([self.linux_host] + list(arguments), env, cwd=self.data)
 
-    def host_ran(self, platform, case, run):
+    def host_ran(self, platform, what, run, case=None):
         output = run.stdout.decode("latin-1") + run.stderr.decode("latin-1")
-        return self.failures.check(run.returncode == 0 and (case + ": ok") in output,
-                                   "%s: %s host checks" % (platform, case), output.strip())
+        return self.failures.check(run.returncode == 0 and ((case or what) + ": ok") in output,
+                                   "%s: %s host checks" % (platform, what),
+                                   "exit status %d\n%s" % (run.returncode, output.strip()))
 
     # ---- cases ----
 
@@ -428,22 +487,119 @@ class Runner:
                             "windows: quillnet-send.exe delivers the text and the attachment intact",
                             "To %r, %d attachment(s)" % (message["To"], len(attached)))
 
+    # ---- submission over TLS ----
+
+    def case_tls(self):
+        """One job per row through the Windows build and the Linux build to
+        the same kind of TLS server: result code, reply text and what was
+        delivered must agree with the row, and the two builds with each
+        other."""
+        certs = self.certificates
+        hostname_text = "TLS: certificate verify failed: hostname mismatch"
+        expired_text = "TLS: certificate verify failed: certificate has expired"
+        unknown_ca_text = "TLS: certificate verify failed: unable to get local issuer certificate"
+        only_ann, with_refused = "ann@example.com", "ann@example.com,bob@refused.example,carl@example.com"
+        # name, scheme (with the host when not localhost), certificate, CA file given, recipients,
+        # server options, result, reply text ("" when the host's reply buffer must stay empty)
+        rows = [
+            ("STARTTLS", "smtp+starttls", certs.localhost, True, only_ann, [], 0, ""),
+            ("server reached by address", "smtps 127.0.0.1", certs.localhost, True, only_ann, [], 0, ""),
+            ("address not in the certificate", "smtps 127.0.0.1", certs.other_name, True, only_ann, [], 6,
+             "TLS: certificate verify failed: IP address mismatch"),
+            ("implicit TLS", "smtps", certs.localhost, True, only_ann, [], 0, ""),
+            ("AUTH PLAIN the only mechanism", "smtps", certs.localhost, True, only_ann,
+             ["--auth-mechanism", "PLAIN"], 0, ""),
+            ("a refused recipient", "smtp+starttls", certs.localhost, True, with_refused,
+             ["--refuse", "refused.example"], 16, "Refused: <bob@refused.example> 550 5.1.1 No such user here"),
+            ("expired certificate", "smtps", certs.expired, True, only_ann, [], 6, expired_text),
+            ("expired certificate after STARTTLS", "smtp+starttls", certs.expired, True, only_ann, [], 6,
+             expired_text),
+            ("certificate for another name", "smtps", certs.other_name, True, only_ann, [], 6, hostname_text),
+            ("certificate for another name after STARTTLS", "smtp+starttls", certs.other_name, True, only_ann,
+             [], 6, hostname_text),
+            ("test CA not named in QUILLNET_TLS_CA_FILE", "smtps", certs.localhost, False, only_ann, [], 6,
+             unknown_ca_text),
+            ("root sent by the server, not named in QUILLNET_TLS_CA_FILE", "smtps", certs.with_root, False,
+             only_ann, [], 6, "TLS: certificate verify failed: self-signed certificate in certificate chain"),
+        ]
+        for name, scheme_and_host, certificate, with_ca, recipients, options, result, text in rows:
+            scheme, *host = scheme_and_host.split()
+            delivered = {}
+            for platform in ("windows", "linux"):
+                peer = CapturePeer(self.record_dir("tls-" + platform), certificate, scheme == "smtps", options)
+                if peer.port == 0:
+                    self.failures.check(False, "%s: TLS server for '%s' started" % (platform, name),
+                                        "needs python3-aiosmtpd")
+                    peer.stop()
+                    return
+                ca_file = certs.ca_file if platform == "linux" else windows_path(certs.ca_file)
+                env = {"QUILLNET_TLS_CA_FILE": ca_file if with_ca else ""}
+                run = (self.run_windows if platform == "windows" else self.run_linux)(
+                    "submit", peer.url(scheme, *host), str(result), recipients, "-", extra_env=env)
+                peer.stop()
+                messages = peer.messages()
+                delivered[platform] = messages
+                self.host_ran(platform, "%s (result %d)" % (name, result), run, case="submit")
+                reply = re.search(rb"(?m)^result=\d+ reply=([^\r\n]*)", run.stdout)
+                reply = reply.group(1).decode("latin-1") if reply else None
+                self.failures.check(reply == text, "%s: %s: reply text %r" % (platform, name, text), repr(reply))
+                if result == 6:
+                    self.failures.check(messages == [], "%s: %s: nothing delivered" % (platform, name),
+                                        "%d message(s)" % len(messages))
+                    continue
+                accepted = [r for r in recipients.split(",") if "@refused." not in r]
+                self.failures.check(
+                    len(messages) == 1 and messages[0][1][1:] == accepted
+                    and b"Hello over TLS.\r\n..A dotted line.\r\n" not in messages[0][0]
+                    and b"\r\n.A dotted line.\r\n" in messages[0][0],
+                    "%s: %s: delivered once, to %s" % (platform, name, ", ".join(accepted)),
+                    repr([(m[1], m[0][-200:]) for m in messages]))
+            if result != 6 and len(delivered["windows"]) == 1 and len(delivered["linux"]) == 1:
+                windows, linux = (mask_submission(delivered[p][0][0]) for p in ("windows", "linux"))
+                self.failures.check(windows == linux and delivered["windows"][0][1] == delivered["linux"][0][1],
+                                    "%s: windows and linux submit the same bytes (Date, Message-ID masked)"
+                                    % name, diff(windows, linux))
+
+    def case_huge_over_tls(self):
+        """A 100 MiB attachment through STARTTLS arrives whole: the server's
+        copy decodes to the same hash."""
+        huge = os.path.join(self.data, "huge.bin")
+        with open(huge, "wb") as out:
+            out.write(random.Random(100).randbytes(HUGE_BYTES))
+        with open(huge, "rb") as original:
+            expected = hashlib.sha256(original.read()).hexdigest()
+        peer = CapturePeer(self.record_dir("tls-huge"), self.certificates.localhost, False)
+        started = time.monotonic()
+        run = run_captured([WINE, self.windows_host, "submit", peer.url("smtp+starttls"), "0", "ann@example.com",
+                            windows_path(huge)],
+                           dict(self.env, QUILLNET_TLS_CA_FILE=windows_path(self.certificates.ca_file)),
+                           cwd=self.data, seconds=HUGE_RUN_SECONDS)
+        seconds = time.monotonic() - started
+        peer.stop()
+        os.remove(huge)
+        if not self.host_ran("windows", "100 MiB over STARTTLS", run, case="submit"):
+            return
+        messages = peer.messages()
+        parts = []
+        if len(messages) == 1:
+            message = email.message_from_bytes(messages[0][0], policy=email.policy.compat32)
+            parts = [part for part in message.walk() if part.get_filename() == "huge.bin"]
+        got = hashlib.sha256(parts[0].get_payload(decode=True)).hexdigest() if len(parts) == 1 else None
+        self.failures.check(got == expected, "windows: a 100 MiB attachment over STARTTLS arrives intact "
+                            "(sha256 checked at the server; %.1f s)" % seconds,
+                            "%d message(s), %d part(s), sha256 %s" % (len(messages), len(parts), got))
+
+    ALL_CASES = ("layout", "unit_tests", "mail", "large", "greeting_error", "silent", "refused", "cancel",
+                 "debug_file", "registry", "command_line", "tls", "huge_over_tls")
+
     def run(self):
         shutil.rmtree(os.path.join(self.work, "records"), ignore_errors=True)
         self.write_data()
+        self.certificates = TestCertificates(os.path.join(self.work, "certificates")).make()
         self.start_wine()
         try:
-            self.case_layout()
-            self.case_unit_tests()
-            self.case_mail()
-            self.case_large()
-            self.case_greeting_error()
-            self.case_silent()
-            self.case_refused()
-            self.case_cancel()
-            self.case_debug_file()
-            self.case_registry()
-            self.case_command_line()
+            for name in self.cases:
+                getattr(self, "case_" + name)()
         finally:
             self.stop_wine()
         print("%d check(s) failed" % self.failures.count if self.failures.count else "all checks passed")
@@ -455,6 +611,8 @@ def main():
     parser.add_argument("--windows-build", required=True)
     parser.add_argument("--linux-host", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--case", action="append", choices=Runner.ALL_CASES,
+                        help="run only this case (repeatable); all by default")
     return Runner(parser.parse_args()).run()
 
 

@@ -471,6 +471,57 @@ static void CaseRegistry(const char* server, const char* folder)
     Check(result == RESULT_OK, "registry: result %d, expected 0", (int)result);
 }
 
+/* A job in a submission mode (a URL in MAILHOST) with the test login: to the
+ * comma-separated `recipients`, with `attachment` when it is not "-". The
+ * result must be `expected`; the server's or the TLS layer's text is
+ * printed for the driver, which checks what arrived. */
+static void CaseSubmit(const char* server, const char* expected, const char* recipients,
+                       const char* attachment)
+{
+    static char names[8][2][128];
+    const char* list[16];
+    char reply[500] = "";
+    int count = 0;
+    const char* cursor = recipients;
+    WRENPOSTDATA job;
+    int32_t result;
+
+    while (*cursor && count < 8) {
+        const char* comma = strchr(cursor, ',');
+        size_t length = comma ? (size_t)(comma - cursor) : strlen(cursor);
+        snprintf(names[count][1], sizeof names[count][1], "%.*s", (int)length, cursor);
+        names[count][0][0] = '\0';
+        list[2 * count] = names[count][0];
+        list[2 * count + 1] = names[count][1];
+        ++count;
+        cursor += length + (comma ? 1 : 0);
+    }
+
+    InitJob(&job, server);
+    job.FROM = "\"Quill Tester\" <tester@example.com>";
+    job.SUBJECT = "Submitted over TLS";
+    job.MAILER = "quillnet host test";
+    job.TOADR = AddressBlock(list, count);
+    job.MESSAGETEXT = "Hello over TLS.\r\n.A dotted line.\r\nThe end.\r\n";
+    job.MESSAGETYPE = PART_TEXT;
+    job.USERNAME = "ann";
+    job.USERPASSWORD = "c0rrect horse";
+    job.SERVERERRORMESSAGE = reply;
+    if (strcmp(attachment, "-") != 0) {
+        static const int8_t kinds[] = {PART_ATTACHMENT};
+        const char* separator = strrchr(attachment, PATH_SEPARATOR[0]);
+        char folder[300];
+        const char* file = separator ? separator + 1 : attachment;
+        snprintf(folder, sizeof folder, "%.*s", separator ? (int)(separator - attachment) : 1,
+                 separator ? attachment : ".");
+        job.ATTACHMENTS = AttachmentBlock(folder, &file, kinds, 1);
+    }
+    result = g_wrenpost(&job);
+    FreeJobBlocks(&job);
+    printf("result=%d reply=%s\n", (int)result, reply);
+    Check(result == atoi(expected), "submit: result %d, expected %s (reply '%s')", (int)result, expected, reply);
+}
+
 int main(int argc, char** argv)
 {
     const char* name = argc > 1 ? argv[1] : "";
@@ -479,7 +530,8 @@ int main(int argc, char** argv)
     if (argc < 4) {
         printf(
             "usage: wrenpost_host mail|large|greeting-error|silent|refused|cancel|debugfile|registry "
-            "<host:port> <argument>\n");
+            "<host:port> <argument>\n"
+            "       wrenpost_host submit <url> <expected result> <to,to...> <attachment|->\n");
         return 2;
     }
     if (!LoadEntryPoint()) return 2;
@@ -500,6 +552,8 @@ int main(int argc, char** argv)
         CaseDebugFile(argv[2], argv[3]);
     } else if (!strcmp(name, "registry")) {
         CaseRegistry(argv[2], argv[3]);
+    } else if (!strcmp(name, "submit") && argc >= 6) {
+        CaseSubmit(argv[2], argv[3], argv[4], argv[5]);
     } else {
         printf("unknown case '%s'\n", name);
         return 2;

@@ -1,4 +1,4 @@
-// A build without TLS (Windows for now, or QUILLNET_WITH_TLS off): a server URL that asks for it fails
+// A build without TLS (QUILLNET_WITH_TLS off): a server URL that asks for it fails
 // cleanly.
 #include "platform/Tls.h"
 
