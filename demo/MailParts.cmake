@@ -6,6 +6,7 @@ add_library(demo_mail STATIC
   src/RefusedRecipients.cpp
   src/MassSend.cpp
   src/RecipientScan.cpp
+  src/StoredMail.cpp
   src/DatabaseBatchJournal.cpp
   src/MassSendThread.cpp
   src/ScanProgressDialog.cpp

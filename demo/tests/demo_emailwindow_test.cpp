@@ -35,6 +35,14 @@ class EmailWindowTest : public QObject {
     std::unique_ptr<quillnet::RecordingHostServices> host;
     bool lastNameFirst = false;
     qint16 friends = 0, empty = 0;
+    QString agenda;
+
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
 
     qint16 addPerson(const QString& first, const QString& infix, const QString& last, const QString& address)
     {
@@ -111,8 +119,10 @@ private slots:
         const qint16 eva = addPerson("Eva", "", "Ek", "eva@example.org");
         friends = addGroup("Friends", {jan, noAddress, eva});
         empty = addGroup("Nobody", {});
+        agenda = dir.filePath(QStringLiteral("agenda.pdf"));
+        writeFile(agenda, "agenda, first draft");
         data::Attachment a;
-        a.fileName = QStringLiteral("/tmp/agenda.pdf");
+        a.fileName = agenda;
         QVERIFY(!data::AttachmentsTable(*db).insert(a));
     }
     void cleanup()
@@ -144,7 +154,7 @@ private slots:
         QCOMPARE(calls[0].to.size(), size_t(2));  // Piet has no address
         QCOMPARE(calls[0].to[0].first, std::string("Jan van Dijk"));
         QCOMPARE(calls[0].toName, std::string("All: ;"));
-        QCOMPARE(calls[0].attachments, std::vector<std::string>{"/tmp/agenda.pdf"});
+        QCOMPARE(calls[0].attachments, std::vector<std::string>{agenda.toStdString()});
         QCOMPARE(calls[0].message, std::string("Dear all,\r\nsee you."));
         QCOMPARE(boxTexts().last(), QStringLiteral("Send Ok..."));
         QCOMPARE(db->connectionCount(), 1);  // the scan and send threads gave theirs back
