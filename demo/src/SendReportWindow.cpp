@@ -64,15 +64,21 @@ void SendReportWindow::setOutcome(const SendOutcome& outcome, int sentBefore)
     } else {
         summary = tr("%1 of %2 batches sent").arg(sent).arg(outcome.batchCount);
         if (outcome.journal) {
-            // Say exactly which went out: every batch that is not listed as failed or unsent.
-            std::vector<int> wentOut;
+            // Say exactly which went out: every batch not listed as failed or unsent, and apart
+            // from those the batches that reached all but the persons the server refused.
+            std::vector<int> wentOut, partly;
             for (int n = 1; n <= outcome.batchCount; ++n) {
-                bool listed = false;
-                for (const BatchResult& b : outcome.failed) listed = listed || b.batchNumber == n;
+                const BatchResult* listed = nullptr;
+                for (const BatchResult& b : outcome.failed)
+                    if (b.batchNumber == n) listed = &b;
                 if (!listed) wentOut.push_back(n);
+                else if (listed->resultCode == RESULT_SOME_RECIPIENTS_REFUSED) partly.push_back(n);
             }
             summary += QLatin1Char('\n') + journalFailureText(outcome.journal);
             if (!wentOut.empty()) summary += QLatin1Char('\n') + tr("Batches that went out: %1").arg(batchRanges(wentOut));
+            if (!partly.empty())
+                summary += QLatin1Char('\n') +
+                           tr("Batches that went out to all but the refused persons: %1").arg(batchRanges(partly));
         }
     }
     summary_->setText(summary);
