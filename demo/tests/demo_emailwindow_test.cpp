@@ -12,10 +12,13 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include "DatabaseBatchJournal.h"
 #include "EmailWindow.h"
+#include "MassSendThread.h"
 #include "ReceiverTreeModel.h"
 #include "RecordingHostServices.h"
 #include "ScanProgressDialog.h"
+#include "SendProgressWindow.h"
 #include "SendReportWindow.h"
 #include "demo/data/AttachmentsTable.h"
 #include "demo/data/GroupPersonTable.h"
@@ -460,6 +463,26 @@ private slots:
         QCOMPARE(again.back().to.back().second, std::string("p4@x.org"));  // batch 3, once
         QCOMPARE(report->summaryText(), QStringLiteral("3 of 3 batches sent"));
         for (const auto& b : journal.batches(sends[0].id)) QVERIFY(b.state == data::BatchRecord::State::Sent);
+    }
+
+    void theProgressWindowSaysWhyTheSendStopped()
+    {
+        QSqlQuery sql(db->connection());
+        QVERIFY(sql.exec("CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.state = 1 "
+                         "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"));
+        quillnet::WRENPOSTCLASS mail(*host);
+        mail.setLibraryEntry(&ScriptedLibrary::entry);
+        const data::ContactDatabase& database = *db;
+        MassSendThread thread(
+            mail, [&database] { return std::make_unique<DatabaseBatchJournal>(database); },
+            [](MassSend& s) { return s.send(MailContent{}, {{"A", "a@x.org"}, {"B", "b@x.org"}}, {1, 0}); });
+        SendProgressWindow progress;
+        const SendOutcome outcome = progress.run(thread);
+        QVERIFY(ScriptedLibrary::instance().calls().empty());
+        QCOMPARE(outcome.failed.size(), size_t(2));
+        QVERIFY2(progress.journalText().contains("batch 1 and the batches after it were not sent"),
+                 qPrintable(progress.journalText()));
+        QVERIFY(progress.journalText().contains("database is locked"));
     }
 
     // After a restart, with other text in the window, a resend sends the mail
