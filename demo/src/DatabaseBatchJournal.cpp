@@ -28,7 +28,8 @@ bool DatabaseBatchJournal::markSending(qint64 sendId, int batchNumber)
     return keep(journal_.markSending(sendId, batchNumber));
 }
 
-bool DatabaseBatchJournal::markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply)
+bool DatabaseBatchJournal::markDone(qint64 sendId, int batchNumber, int resultCode,
+                                    const QString& serverReply)
 {
     return keep(journal_.markDone(sendId, batchNumber, resultCode, serverReply));
 }

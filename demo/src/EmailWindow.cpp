@@ -1,7 +1,5 @@
 #include "EmailWindow.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QEvent>
 #include <QFileInfo>
@@ -17,6 +15,7 @@
 #include <QStandardItemModel>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 #include "DatabaseBatchJournal.h"
 #include "MailComposer.h"
@@ -412,8 +411,8 @@ RecipientList EmailWindow::gatherRecipients()
     return {{receiverDescription_.left(mailwidth::RecipientName), person->emailAddress.trimmed()}};
 }
 
-SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, bool recorded, const MailContent& mail,
-                                 const QByteArray& charset)
+SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, bool recorded,
+                                 const MailContent& mail, const QByteArray& charset)
 {
     MassSendThread::JournalFactory journal;
     if (recorded) {
@@ -478,9 +477,9 @@ std::optional<EmailWindow::Resend> EmailWindow::recordedMail(qint64 sendId)
 {
     using quillnet::MessageAnswer;
     auto question = [this](const QString& message) {
-        return services_.host.messageBoxWithDefault(text(message), "Message", quillnet::MessageIcon::Exclamation,
-                                                    quillnet::MessageButtons::YesNo,
-                                                    MessageAnswer::No) == MessageAnswer::Yes;
+        return services_.host.messageBoxWithDefault(
+                   text(message), "Message", quillnet::MessageIcon::Exclamation,
+                   quillnet::MessageButtons::YesNo, MessageAnswer::No) == MessageAnswer::Yes;
     };
     data::SendJournal journal(services_.db);
     std::optional<data::SendRecord> record;
@@ -506,16 +505,18 @@ std::optional<EmailWindow::Resend> EmailWindow::recordedMail(qint64 sendId)
     }
     const FileChanges changes = fileChangesSince(*stored);
     if (!changes.gone.isEmpty()) {
-        services_.host.messageBox(text(tr("These files of the mail are gone, so the failed batches cannot be sent "
-                                          "as the others were:|%1")
-                                           .arg(changes.gone.join(QLatin1Char('|')))),
-                                  "Message", quillnet::MessageIcon::Exclamation, quillnet::MessageButtons::Ok);
+        services_.host.messageBox(
+            text(tr("These files of the mail are gone, so the failed batches cannot be sent "
+                    "as the others were:|%1")
+                     .arg(changes.gone.join(QLatin1Char('|')))),
+            "Message", quillnet::MessageIcon::Exclamation, quillnet::MessageButtons::Ok);
         return std::nullopt;
     }
     if (!changes.changed.isEmpty() &&
-        !question(tr("These files of the mail have changed since it was sent:|%1|Send the failed batches with "
-                     "the files as they are now?")
-                      .arg(changes.changed.join(QLatin1Char('|')))))
+        !question(
+            tr("These files of the mail have changed since it was sent:|%1|Send the failed batches with "
+               "the files as they are now?")
+                .arg(changes.changed.join(QLatin1Char('|')))))
         return std::nullopt;
     return Resend{stored->content, stored->charset};
 }
@@ -546,8 +547,8 @@ void EmailWindow::resendFailed()
     }
     const MailContent mail = recorded->mail;
     const SendOptions opts = options();
-    SendOutcome again = runSend([mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier, opts); }, true,
-                                mail, recorded->charset);
+    SendOutcome again = runSend([mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier, opts); },
+                                true, mail, recorded->charset);
     if (!report_) return;
     again.failed.insert(again.failed.end(), heldBack.begin(), heldBack.end());
     std::sort(again.failed.begin(), again.failed.end(),
@@ -579,7 +580,11 @@ void EmailWindow::sendTestToMe()
     if (senderAddress_->text().trimmed().isEmpty()) return ask(tr("No sender address"), senderAddress_);
     const MailContent mail = content();
     const RecipientList me{{senderName_->text().trimmed(), senderAddress_->text().trimmed()}};
-    const SendOutcome outcome = runSend([mail, me](MassSend& s) { return s.send(mail, me, {1, 0}); }, false, mail);
+    const SendOutcome outcome = runSend(
+        [mail, me](MassSend& s) {
+            return s.send(mail, me, {1, 0});
+        },
+        false, mail);
     report(outcome, true);
 }
 

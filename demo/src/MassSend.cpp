@@ -1,9 +1,9 @@
 #include "MassSend.h"
 
-#include "MailComposer.h"
-
 #include <QObject>
 #include <thread>
+
+#include "MailComposer.h"
 
 namespace demo {
 
@@ -88,8 +88,8 @@ void MassSend::stop(SendOutcome& outcome, JournalFailure::When when, int batchNu
     if (journalListener_) journalListener_(outcome.journal);
 }
 
-void MassSend::sendBatches(const MailContent& content, const std::vector<Batch>& batches, SendOutcome& outcome,
-                           const SendOptions& options)
+void MassSend::sendBatches(const MailContent& content, const std::vector<Batch>& batches,
+                           SendOutcome& outcome, const SendOptions& options)
 {
     const bool recorded = journal_ && outcome.sendId;
     for (size_t i = 0; i < batches.size(); ++i) {
@@ -102,7 +102,10 @@ void MassSend::sendBatches(const MailContent& content, const std::vector<Batch>&
             const bool kept = !recorded || journal_->markDone(outcome.sendId, batch.number, result.resultCode,
                                                               result.serverReply);
             if (!kept) outcome.unrecorded.push_back(result);
-            if (result.resultCode == 0) ++outcome.sentCount; else outcome.failed.push_back(std::move(result));
+            if (result.resultCode == 0)
+                ++outcome.sentCount;
+            else
+                outcome.failed.push_back(std::move(result));
             if (kept) continue;
             stop(outcome, JournalFailure::When::AfterBatch, batch.number);
             ++i;
@@ -150,7 +153,8 @@ SendOutcome MassSend::send(const MailContent& content, const RecipientList& reci
     return outcome;
 }
 
-SendOutcome MassSend::resend(const MailContent& content, const SendOutcome& earlier, const SendOptions& options)
+SendOutcome MassSend::resend(const MailContent& content, const SendOutcome& earlier,
+                             const SendOptions& options)
 {
     SendOutcome outcome;
     outcome.sendId = earlier.sendId;
@@ -167,7 +171,8 @@ SendOutcome MassSend::resend(const MailContent& content, const SendOutcome& earl
         }
     }
     std::vector<Batch> batches;
-    for (const BatchResult& batch : earlier.failed) batches.push_back({batch.batchNumber, recipientsToResend(batch)});
+    for (const BatchResult& batch : earlier.failed)
+        batches.push_back({batch.batchNumber, recipientsToResend(batch)});
     sendBatches(content, batches, outcome, options);
     return outcome;
 }
@@ -175,20 +180,23 @@ SendOutcome MassSend::resend(const MailContent& content, const SendOutcome& earl
 QString journalFailureText(const JournalFailure& failure)
 {
     switch (failure.when) {
-    case JournalFailure::When::Never: return QString();
-    case JournalFailure::When::Begin:
-        return QObject::tr("The send could not be recorded in the send journal, so nothing was sent. %1")
-            .arg(failure.reason);
-    case JournalFailure::When::BeforeBatch:
-        return QObject::tr("The send journal could not record batch %1 before it went out, so batch %1 and "
-                           "the batches after it were not sent. %2")
-            .arg(failure.batchNumber)
-            .arg(failure.reason);
-    case JournalFailure::When::AfterBatch:
-        return QObject::tr("The send journal could not record the result of batch %1, so the send stopped "
-                           "after it. %2")
-            .arg(failure.batchNumber)
-            .arg(failure.reason);
+        case JournalFailure::When::Never:
+            return QString();
+        case JournalFailure::When::Begin:
+            return QObject::tr("The send could not be recorded in the send journal, so nothing was sent. %1")
+                .arg(failure.reason);
+        case JournalFailure::When::BeforeBatch:
+            return QObject::tr(
+                       "The send journal could not record batch %1 before it went out, so batch %1 and "
+                       "the batches after it were not sent. %2")
+                .arg(failure.batchNumber)
+                .arg(failure.reason);
+        case JournalFailure::When::AfterBatch:
+            return QObject::tr(
+                       "The send journal could not record the result of batch %1, so the send stopped "
+                       "after it. %2")
+                .arg(failure.batchNumber)
+                .arg(failure.reason);
     }
     return QString();
 }

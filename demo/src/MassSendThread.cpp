@@ -15,7 +15,8 @@ void MassSendThread::run()
     std::unique_ptr<BatchJournal> journal = journal_ ? journal_() : nullptr;
     MassSend send(mail_, journal.get());
     send.setProgressListener([this](const SendProgress& progress) { emit progressed(progress); });
-    send.setJournalListener([this](const JournalFailure& failure) { emit journalFailed(journalFailureText(failure)); });
+    send.setJournalListener(
+        [this](const JournalFailure& failure) { emit journalFailed(journalFailureText(failure)); });
     const QString before = QDir::currentPath();
     const bool moved = !workingFolder_.isEmpty() && QDir::setCurrent(workingFolder_);
     const bool hadCharset = qEnvironmentVariableIsSet("MM_CHARSET");
@@ -24,7 +25,10 @@ void MassSendThread::run()
     if (recharset) qputenv("MM_CHARSET", charset_);
     outcome_ = work_(send);
     if (recharset) {
-        if (hadCharset) qputenv("MM_CHARSET", charsetBefore); else qunsetenv("MM_CHARSET");
+        if (hadCharset)
+            qputenv("MM_CHARSET", charsetBefore);
+        else
+            qunsetenv("MM_CHARSET");
     }
     if (moved) QDir::setCurrent(before);
 }

@@ -17,8 +17,12 @@ QString counterText(qint32 value)
 }  // namespace
 
 SendProgressWindow::SendProgressWindow(QWidget* parent)
-    : QDialog(parent), bar_(new QProgressBar(this)), total_(new QLabel(this)), processed_(new QLabel(this)),
-      batch_(new QLabel(this)), journal_(new QLabel(this))
+    : QDialog(parent),
+      bar_(new QProgressBar(this)),
+      total_(new QLabel(this)),
+      processed_(new QLabel(this)),
+      batch_(new QLabel(this)),
+      journal_(new QLabel(this))
 {
     setWindowTitle(tr("Progress sending email"));
     setModal(true);

@@ -71,14 +71,18 @@ void SendReportWindow::setOutcome(const SendOutcome& outcome, int sentBefore)
                 const BatchResult* listed = nullptr;
                 for (const BatchResult& b : outcome.failed)
                     if (b.batchNumber == n) listed = &b;
-                if (!listed) wentOut.push_back(n);
-                else if (listed->resultCode == RESULT_SOME_RECIPIENTS_REFUSED) partly.push_back(n);
+                if (!listed)
+                    wentOut.push_back(n);
+                else if (listed->resultCode == RESULT_SOME_RECIPIENTS_REFUSED)
+                    partly.push_back(n);
             }
             summary += QLatin1Char('\n') + journalFailureText(outcome.journal);
-            if (!wentOut.empty()) summary += QLatin1Char('\n') + tr("Batches that went out: %1").arg(batchRanges(wentOut));
+            if (!wentOut.empty())
+                summary += QLatin1Char('\n') + tr("Batches that went out: %1").arg(batchRanges(wentOut));
             if (!partly.empty())
-                summary += QLatin1Char('\n') +
-                           tr("Batches that went out to all but the refused persons: %1").arg(batchRanges(partly));
+                summary +=
+                    QLatin1Char('\n') +
+                    tr("Batches that went out to all but the refused persons: %1").arg(batchRanges(partly));
         }
     }
     summary_->setText(summary);

@@ -56,9 +56,8 @@ QString storedMailText(const StoredMail& mail)
     const MailContent& c = mail.content;
     QJsonArray files;
     for (const FileFingerprint& f : mail.files)
-        files.append(QJsonObject{{"path", f.path},
-                                 {"size", double(f.size)},
-                                 {"sha256", QString::fromLatin1(f.sha256)}});
+        files.append(QJsonObject{
+            {"path", f.path}, {"size", double(f.size)}, {"sha256", QString::fromLatin1(f.sha256)}});
     const QJsonObject o{{"format", kFormat},
                         {"mailHost", c.mailHost},
                         {"mailer", c.mailer},
@@ -98,8 +97,8 @@ std::optional<StoredMail> storedMailFromText(const QString& text)
     mail.charset = s(o, "charset").toLatin1();
     for (const QJsonValue& v : o.value(QLatin1String("files")).toArray()) {
         const QJsonObject f = v.toObject();
-        mail.files.push_back({s(f, "path"), qint64(f.value(QLatin1String("size")).toDouble(-1)),
-                              s(f, "sha256").toLatin1()});
+        mail.files.push_back(
+            {s(f, "path"), qint64(f.value(QLatin1String("size")).toDouble(-1)), s(f, "sha256").toLatin1()});
     }
     return mail;
 }

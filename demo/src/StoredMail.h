@@ -19,7 +19,10 @@ struct FileFingerprint {
     QString path;
     qint64 size = -1;  // -1: the file could not be read
     QByteArray sha256;
-    bool operator==(const FileFingerprint& o) const { return path == o.path && size == o.size && sha256 == o.sha256; }
+    bool operator==(const FileFingerprint& o) const
+    {
+        return path == o.path && size == o.size && sha256 == o.sha256;
+    }
 };
 
 struct StoredMail {

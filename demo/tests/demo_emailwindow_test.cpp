@@ -1,8 +1,6 @@
 // The compose window over a fresh SQLite file, with the recording host
 // services and a scripted library: the checks, the receivers each kind of
 // send reaches, the journal of a batched send and the resend of a failed batch.
-#include <QtTest>
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,6 +9,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QtTest>
 
 #include "DatabaseBatchJournal.h"
 #include "EmailWindow.h"
@@ -395,18 +394,20 @@ private slots:
         QTest::addColumn<int>("resendCalls");
         using S = data::BatchRecord::State;
         QTest::newRow("before the send")
-            << "BEFORE INSERT ON sends" << false << 0 << QStringList{"nothing was sent", "disk is full"} << QStringList{}
-            << QList<int>{} << -1;
+            << "BEFORE INSERT ON sends" << false << 0 << QStringList{"nothing was sent", "disk is full"}
+            << QStringList{} << QList<int>{} << -1;
         QTest::newRow("before batch 2")
             << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 1" << false << 1
-            << QStringList{"1 of 3 batches sent", "batch 2 and the batches after it were not sent", "disk is full",
-                           "Batches that went out: 1"}
+            << QStringList{"1 of 3 batches sent", "batch 2 and the batches after it were not sent",
+                           "disk is full", "Batches that went out: 1"}
             << QStringList{"Batch 2: Not sent", "Batch 3: Not sent"}
             << QList<int>{int(S::Sent), int(S::Pending), int(S::Pending)} << 2;
         QTest::newRow("after batch 2")
             << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 2" << false << 2
-            << QStringList{"2 of 3 batches sent", "result of batch 2", "disk is full", "Batches that went out: 1-2"}
-            << QStringList{"Batch 3: Not sent"} << QList<int>{int(S::Sent), int(S::Sending), int(S::Pending)} << 1;
+            << QStringList{"2 of 3 batches sent", "result of batch 2", "disk is full",
+                           "Batches that went out: 1-2"}
+            << QStringList{"Batch 3: Not sent"} << QList<int>{int(S::Sent), int(S::Sending), int(S::Pending)}
+            << 1;
         QTest::newRow("after a refusal in batch 2")
             << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 3" << true << 2
             << QStringList{"1 of 3 batches sent", "Batches that went out: 1",
@@ -418,17 +419,20 @@ private slots:
     {
         QFETCH(QString, trigger);
         std::vector<qint16> many;
-        for (int i = 0; i < 5; ++i) many.push_back(addPerson("P", "", QString::number(i), QStringLiteral("p%1@x.org").arg(i)));
+        for (int i = 0; i < 5; ++i)
+            many.push_back(addPerson("P", "", QString::number(i), QStringLiteral("p%1@x.org").arg(i)));
         const qint16 big = addGroup("Big", many);
         setBatchSize(2);
         QSqlQuery sql(db->connection());
         QFETCH(bool, refusal);
         if (refusal) {
             ScriptedLibrary::instance().answer(RESULT_OK);
-            ScriptedLibrary::instance().answer(RESULT_SOME_RECIPIENTS_REFUSED, "Refused: <p3@x.org> 550 unknown user");
+            ScriptedLibrary::instance().answer(RESULT_SOME_RECIPIENTS_REFUSED,
+                                               "Refused: <p3@x.org> 550 unknown user");
         }
-        QVERIFY2(sql.exec("CREATE TRIGGER refuse " + trigger + " BEGIN SELECT RAISE(ABORT, 'disk is full'); END"),
-                 qPrintable(sql.lastError().text()));
+        QVERIFY2(
+            sql.exec("CREATE TRIGGER refuse " + trigger + " BEGIN SELECT RAISE(ABORT, 'disk is full'); END"),
+            qPrintable(sql.lastError().text()));
         auto w = window();
         select(*w, QStringLiteral("1:%1").arg(big));
         w->send();
@@ -444,7 +448,8 @@ private slots:
             if (line.startsWith("Batch")) topLines << line;
         QFETCH(QStringList, notSent);
         QCOMPARE(topLines.size(), notSent.size());
-        for (int i = 0; i < notSent.size(); ++i) QVERIFY2(topLines[i].startsWith(notSent[i]), qPrintable(topLines[i]));
+        for (int i = 0; i < notSent.size(); ++i)
+            QVERIFY2(topLines[i].startsWith(notSent[i]), qPrintable(topLines[i]));
         data::SendJournal journal(*db);
         const auto sends = journal.sends();
         QList<int> states;
@@ -468,14 +473,17 @@ private slots:
     void theProgressWindowSaysWhyTheSendStopped()
     {
         QSqlQuery sql(db->connection());
-        QVERIFY(sql.exec("CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.state = 1 "
-                         "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"));
+        QVERIFY(
+            sql.exec("CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.state = 1 "
+                     "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"));
         quillnet::WRENPOSTCLASS mail(*host);
         mail.setLibraryEntry(&ScriptedLibrary::entry);
         const data::ContactDatabase& database = *db;
         MassSendThread thread(
             mail, [&database] { return std::make_unique<DatabaseBatchJournal>(database); },
-            [](MassSend& s) { return s.send(MailContent{}, {{"A", "a@x.org"}, {"B", "b@x.org"}}, {1, 0}); });
+            [](MassSend& s) {
+                return s.send(MailContent{}, {{"A", "a@x.org"}, {"B", "b@x.org"}}, {1, 0});
+            });
         SendProgressWindow progress;
         const SendOutcome outcome = progress.run(thread);
         QVERIFY(ScriptedLibrary::instance().calls().empty());
@@ -502,8 +510,9 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(int, answer);
-        const qint16 club = addGroup("Club", {addPerson("A", "", "A", "a@x.org"), addPerson("B", "", "B", "b@x.org"),
-                                              addPerson("C", "", "C", "c@x.org")});
+        const qint16 club =
+            addGroup("Club", {addPerson("A", "", "A", "a@x.org"), addPerson("B", "", "B", "b@x.org"),
+                              addPerson("C", "", "C", "c@x.org")});
         setBatchSize(2);
         ScriptedLibrary::instance().answer(RESULT_OK);
         ScriptedLibrary::instance().answer(RESULT_SERVER_ERROR, "451 try later");
@@ -534,7 +543,10 @@ private slots:
         const auto calls = ScriptedLibrary::instance().calls();
         QTEST(int(calls.size()), "calls");
         QCOMPARE(qgetenv("MM_CHARSET"), QByteArray("utf-8"));
-        if (charsetBefore.isNull()) qunsetenv("MM_CHARSET"); else qputenv("MM_CHARSET", charsetBefore);
+        if (charsetBefore.isNull())
+            qunsetenv("MM_CHARSET");
+        else
+            qputenv("MM_CHARSET", charsetBefore);
         if (calls.empty()) {
             QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("1 of 2 batches sent"));
             return;

@@ -43,8 +43,10 @@ int main(int argc, char** argv)
     settings.update(blank, s);
     data::Group choir{0, "Choir"};
     data::GroupTable(db).insert(choir);
-    const char* const people[][3] = {{"Anna", "Vries", "anna@example.org"}, {"Jan", "Dijk", "jan@example.org"},
-                                     {"Piet", "Jansen", "piet@example.net"}, {"Sofie", "Peeters", "sofie@example.be"},
+    const char* const people[][3] = {{"Anna", "Vries", "anna@example.org"},
+                                     {"Jan", "Dijk", "jan@example.org"},
+                                     {"Piet", "Jansen", "piet@example.net"},
+                                     {"Sofie", "Peeters", "sofie@example.be"},
                                      {"Emma", "Berg", "emma@example.com"}};
     for (const auto& row : people) {
         data::Person p;
@@ -55,8 +57,9 @@ int main(int argc, char** argv)
         data::GroupPersonTable(db).insert({p.number, choir.number});
     }
     QSqlQuery(db.connection())
-        .exec("CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 3 AND NEW.state = 1 "
-              "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+        .exec(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 3 AND NEW.state = 1 "
+            "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
 
     auto& library = testing::ScriptedLibrary::instance();
     library.answer(RESULT_OK);
@@ -65,7 +68,8 @@ int main(int argc, char** argv)
     EmailWindow window(EmailWindow::Services{db, host, [] { return false; }, {}});
     window.setLibraryEntry(&testing::ScriptedLibrary::entry);
     window.show();
-    window.receiverTree()->setCurrentIndex(window.receiverModel()->find(QStringLiteral("1:%1").arg(choir.number)));
+    window.receiverTree()->setCurrentIndex(
+        window.receiverModel()->find(QStringLiteral("1:%1").arg(choir.number)));
     QTimer::singleShot(0, &window, [&] {
         window.send();
         if (SendReportWindow* report = window.reportWindow()) {

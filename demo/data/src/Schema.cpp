@@ -74,7 +74,8 @@ QStringList migrationStatements(int fromVersion, Dialect)
 {
     QStringList statements;
     // Version 2: a send keeps its mail, so a resend after a restart sends the same one.
-    if (fromVersion < 2) statements << QStringLiteral("ALTER TABLE sends ADD COLUMN mail TEXT NOT NULL DEFAULT ''");
+    if (fromVersion < 2)
+        statements << QStringLiteral("ALTER TABLE sends ADD COLUMN mail TEXT NOT NULL DEFAULT ''");
     return statements;
 }
 
