@@ -6,6 +6,7 @@ add_library(demo_mail STATIC
   src/RefusedRecipients.cpp
   src/MassSend.cpp
   src/RecipientScan.cpp
+  src/StoredMail.cpp
   src/DatabaseBatchJournal.cpp
   src/MassSendThread.cpp
   src/ScanProgressDialog.cpp
@@ -35,4 +36,8 @@ if(QUILLNET_BUILD_TESTS)
     DEMO_CAPTURE_SERVER="${PROJECT_SOURCE_DIR}/library/tests/peers/capture_server.py"
     DEMO_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/tests/check_mass_send.py"
     DEMO_PYTHON="/usr/bin/python3")
+  # A send report on a real display, for a look at it: not a test.
+  add_executable(demo_report_snapshot EXCLUDE_FROM_ALL tests/demo_report_snapshot.cpp)
+  set_target_properties(demo_report_snapshot PROPERTIES AUTOMOC ON)
+  target_link_libraries(demo_report_snapshot PRIVATE demo_mail quillnet_glue_testing)
 endif()

@@ -1,34 +1,37 @@
 #include "DatabaseBatchJournal.h"
 
+#include "StoredMail.h"
+
 namespace demo {
 
-void DatabaseBatchJournal::keep(const data::DataError& error)
+bool DatabaseBatchJournal::keep(const data::DataError& error)
 {
-    if (error && !firstError_) firstError_ = error;
+    if (error) lastError_ = error;
+    return !error;
 }
 
-qint64 DatabaseBatchJournal::begin(const QString& subject, const QString& receiverDescription,
-                                   int recipientsPerMessage, const std::vector<QStringList>& batches)
+qint64 DatabaseBatchJournal::begin(const MailContent& mail, int recipientsPerMessage,
+                                   const std::vector<QStringList>& batches)
 {
     data::SendRecord send;
     send.started = QDateTime::currentDateTimeUtc();
-    send.subject = subject;
-    send.receiverDescription = receiverDescription;
+    send.subject = mail.subject;
+    send.receiverDescription = mail.receiverDescription;
     send.recipientsPerMessage = recipientsPerMessage;
     send.batchCount = int(batches.size());
-    const data::DataError error = journal_.begin(send, batches);
-    keep(error);
-    return error ? 0 : send.id;
+    send.mail = storedMailText(storedMailOf(mail));
+    return keep(journal_.begin(send, batches)) ? send.id : 0;
 }
 
-void DatabaseBatchJournal::markSending(qint64 sendId, int batchNumber)
+bool DatabaseBatchJournal::markSending(qint64 sendId, int batchNumber)
 {
-    keep(journal_.markSending(sendId, batchNumber));
+    return keep(journal_.markSending(sendId, batchNumber));
 }
 
-void DatabaseBatchJournal::markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply)
+bool DatabaseBatchJournal::markDone(qint64 sendId, int batchNumber, int resultCode,
+                                    const QString& serverReply)
 {
-    keep(journal_.markDone(sendId, batchNumber, resultCode, serverReply));
+    return keep(journal_.markDone(sendId, batchNumber, resultCode, serverReply));
 }
 
 }  // namespace demo

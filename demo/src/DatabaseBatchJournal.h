@@ -15,20 +15,20 @@ public:
     // Made on the send thread and gone with it: its connection goes too.
     ~DatabaseBatchJournal() override { db_.releaseThreadConnection(); }
 
-    qint64 begin(const QString& subject, const QString& receiverDescription, int recipientsPerMessage,
+    // Keeps the mail with fingerprints of its files (read here, on the send
+    // thread) and the charset in effect.
+    qint64 begin(const MailContent& mail, int recipientsPerMessage,
                  const std::vector<QStringList>& batches) override;
-    void markSending(qint64 sendId, int batchNumber) override;
-    void markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply) override;
-
-    // The first failure to write, if any: shown after the send.
-    const data::DataError& firstError() const { return firstError_; }
+    bool markSending(qint64 sendId, int batchNumber) override;
+    bool markDone(qint64 sendId, int batchNumber, int resultCode, const QString& serverReply) override;
+    QString failure() const override { return lastError_.text; }
 
 private:
-    void keep(const data::DataError& error);
+    bool keep(const data::DataError& error);
 
     const data::ContactDatabase& db_;
     data::SendJournal journal_;
-    data::DataError firstError_;
+    data::DataError lastError_;
 };
 
 }  // namespace demo

@@ -15,6 +15,7 @@
 #include <QStandardItemModel>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 #include "DatabaseBatchJournal.h"
 #include "MailComposer.h"
@@ -25,6 +26,7 @@
 #include "ScanProgressDialog.h"
 #include "SendProgressWindow.h"
 #include "SendReportWindow.h"
+#include "StoredMail.h"
 #include "demo/data/AttachmentsTable.h"
 #include "demo/data/DisplayName.h"
 #include "demo/data/GroupTable.h"
@@ -78,8 +80,11 @@ SendOutcome outcomeFromJournal(const data::SendRecord& send, const std::vector<d
         failed.resultCode = b.resultCode;
         failed.serverReply = b.serverReply;
         if (b.state == data::BatchRecord::State::Pending) {
+            failed.resultCode = -1;
             failed.errorText = QObject::tr("Not sent");
         } else if (b.state == data::BatchRecord::State::Sending) {
+            failed.resultCode = -1;
+            failed.mayHaveGoneOut = true;
             failed.errorText = QObject::tr("Interrupted while sending: it may have been delivered");
         } else {
             failed.errorText = QString::fromStdString(quillnet::WRENPOSTCLASS().GETMAILERROR(uint32_t(b.resultCode)));
@@ -406,7 +411,8 @@ RecipientList EmailWindow::gatherRecipients()
     return {{receiverDescription_.left(mailwidth::RecipientName), person->emailAddress.trimmed()}};
 }
 
-SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, bool recorded)
+SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, bool recorded,
+                                 const MailContent& mail, const QByteArray& charset)
 {
     MassSendThread::JournalFactory journal;
     if (recorded) {
@@ -414,8 +420,9 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
         journal = [&db] { return std::make_unique<DatabaseBatchJournal>(db); };
     }
     MassSendThread thread(*mail_, journal, std::move(work));
-    if (html_->isChecked() && !htmlFile_->text().trimmed().isEmpty())
-        thread.setWorkingFolder(QFileInfo(htmlFile_->text().trimmed()).absolutePath());
+    if (mail.html && !mail.htmlFile.trimmed().isEmpty())
+        thread.setWorkingFolder(QFileInfo(mail.htmlFile.trimmed()).absolutePath());
+    thread.setCharset(charset);
     if (ProgramState* state = services_.state) {
         state->setProgressPercentage(0);
         connect(&thread, &MassSendThread::progressed, this,
@@ -430,7 +437,7 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
 
 void EmailWindow::report(const SendOutcome& outcome, bool alwaysAsMessage, bool asWindow)
 {
-    const bool single = !asWindow && outcome.batchCount <= 1 && !outcome.notRecorded &&
+    const bool single = !asWindow && outcome.batchCount <= 1 && !outcome.journal &&
                         (outcome.failed.empty() || outcome.failed[0].refused.empty());
     if (single || alwaysAsMessage) {
         if (outcome.failed.empty()) {
@@ -463,25 +470,89 @@ void EmailWindow::showLastSendReport()
         return;
     }
     const data::SendRecord& last = sends.front();
-    const SendOutcome outcome = outcomeFromJournal(last, journal.batches(last.id));
-    // A resend goes out with the window's mail, under the recorded subject and receiver.
-    lastContent_ = content();
-    lastContent_.subject = last.subject;
-    lastContent_.receiverDescription = last.receiverDescription;
-    report(outcome, false, true);
+    report(outcomeFromJournal(last, journal.batches(last.id)), false, true);
+}
+
+std::optional<EmailWindow::Resend> EmailWindow::recordedMail(qint64 sendId)
+{
+    using quillnet::MessageAnswer;
+    auto question = [this](const QString& message) {
+        return services_.host.messageBoxWithDefault(
+                   text(message), "Message", quillnet::MessageIcon::Exclamation,
+                   quillnet::MessageButtons::YesNo, MessageAnswer::No) == MessageAnswer::Yes;
+    };
+    data::SendJournal journal(services_.db);
+    std::optional<data::SendRecord> record;
+    for (const data::SendRecord& s : journal.sends())
+        if (s.id == sendId) record = s;
+    if (!record) {
+        const data::DataError error = journal.error();
+        services_.host.messageBox(error ? text(error.text) : "The send is no longer in the send journal.",
+                                  error ? text(error.title) : "Message", quillnet::MessageIcon::Exclamation,
+                                  quillnet::MessageButtons::Ok);
+        return std::nullopt;
+    }
+    const std::optional<StoredMail> stored = storedMailFromText(record->mail);
+    if (!stored) {
+        // Recorded before the journal kept the mail: only the user knows whether the window still holds it.
+        if (!question(tr("The send journal does not hold the mail of this send.|Send the failed batches with "
+                         "the mail this window holds now?")))
+            return std::nullopt;
+        Resend now{content(), {}};
+        now.mail.subject = record->subject;
+        now.mail.receiverDescription = record->receiverDescription;
+        return now;
+    }
+    const FileChanges changes = fileChangesSince(*stored);
+    if (!changes.gone.isEmpty()) {
+        services_.host.messageBox(
+            text(tr("These files of the mail are gone, so the failed batches cannot be sent "
+                    "as the others were:|%1")
+                     .arg(changes.gone.join(QLatin1Char('|')))),
+            "Message", quillnet::MessageIcon::Exclamation, quillnet::MessageButtons::Ok);
+        return std::nullopt;
+    }
+    if (!changes.changed.isEmpty() &&
+        !question(
+            tr("These files of the mail have changed since it was sent:|%1|Send the failed batches with "
+               "the files as they are now?")
+                .arg(changes.changed.join(QLatin1Char('|')))))
+        return std::nullopt;
+    return Resend{stored->content, stored->charset};
 }
 
 void EmailWindow::resendFailed()
 {
     if (!report_) return;
-    const SendOutcome earlier = report_->outcome();
-    if (earlier.failed.empty() || !earlier.sendId) return;
-    const MailContent mail = lastContent_;
+    SendOutcome earlier = report_->outcome();
+    if ((earlier.failed.empty() && earlier.unrecorded.empty()) || !earlier.sendId) return;
+    const std::optional<Resend> recorded = recordedMail(earlier.sendId);
+    if (!recorded) return;
+    // A batch cut off while sending may have reached its people: send it twice only when the user says so.
+    std::vector<BatchResult> heldBack;
+    QStringList uncertain;
+    for (const BatchResult& b : earlier.failed)
+        if (b.mayHaveGoneOut) uncertain << QString::number(b.batchNumber);
+    if (!uncertain.isEmpty() &&
+        services_.host.messageBoxWithDefault(
+            text(tr("Batch %1 was cut off while it was being sent and may have been delivered.|Send it again "
+                    "as well?")
+                     .arg(uncertain.join(QStringLiteral(", ")))),
+            "Message", quillnet::MessageIcon::Exclamation, quillnet::MessageButtons::YesNo,
+            quillnet::MessageAnswer::No) != quillnet::MessageAnswer::Yes) {
+        std::vector<BatchResult> rest;
+        for (BatchResult& b : earlier.failed) (b.mayHaveGoneOut ? heldBack : rest).push_back(std::move(b));
+        earlier.failed = std::move(rest);
+        if (earlier.failed.empty() && earlier.unrecorded.empty()) return;
+    }
+    const MailContent mail = recorded->mail;
     const SendOptions opts = options();
-    const SendOutcome again = runSend(
-        [mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier.sendId, earlier.batchCount, earlier.failed, opts); },
-        true);
+    SendOutcome again = runSend([mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier, opts); },
+                                true, mail, recorded->charset);
     if (!report_) return;
+    again.failed.insert(again.failed.end(), heldBack.begin(), heldBack.end());
+    std::sort(again.failed.begin(), again.failed.end(),
+              [](const BatchResult& a, const BatchResult& b) { return a.batchNumber < b.batchNumber; });
     sentBeforeResend_ += again.sentCount;
     report_->setOutcome(again, sentBeforeResend_ - again.sentCount);
 }
@@ -497,10 +568,9 @@ void EmailWindow::send()
     const RecipientList recipients = gatherRecipients();
     const MailContent mail = content();  // after the scan: a person's display name is the description
     const SendOptions opts = options();
-    lastContent_ = mail;
     const SendOutcome outcome =
         runSend([mail, recipients, opts](MassSend& s) { return s.send(mail, recipients, opts); },
-                !recipients.empty());
+                !recipients.empty(), mail);
     report(outcome, false);
 }
 
@@ -510,7 +580,11 @@ void EmailWindow::sendTestToMe()
     if (senderAddress_->text().trimmed().isEmpty()) return ask(tr("No sender address"), senderAddress_);
     const MailContent mail = content();
     const RecipientList me{{senderName_->text().trimmed(), senderAddress_->text().trimmed()}};
-    const SendOutcome outcome = runSend([mail, me](MassSend& s) { return s.send(mail, me, {1, 0}); }, false);
+    const SendOutcome outcome = runSend(
+        [mail, me](MassSend& s) {
+            return s.send(mail, me, {1, 0});
+        },
+        false, mail);
     report(outcome, true);
 }
 

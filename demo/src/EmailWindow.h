@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "MailContent.h"
 #include "MassSend.h"
@@ -96,9 +97,18 @@ private:
     MailContent content() const;
     SendOptions options() const;
     RecipientList gatherRecipients();
-    SendOutcome runSend(std::function<SendOutcome(MassSend&)> work, bool recorded);
+    // `charset`: MM_CHARSET for the send, when not empty.
+    SendOutcome runSend(std::function<SendOutcome(MassSend&)> work, bool recorded, const MailContent& mail,
+                        const QByteArray& charset = {});
     void report(const SendOutcome& outcome, bool alwaysAsMessage, bool asWindow = false);
     void resendFailed();
+    struct Resend {
+        MailContent mail;
+        QByteArray charset;
+    };
+    // The mail the journal kept for send `sendId`, once the user has agreed
+    // to any file that changed since; none when the user or the files say no.
+    std::optional<Resend> recordedMail(qint64 sendId);
     void fillAttachments();
     QStringList attachmentFiles() const;
     void ask(const QString& text, QWidget* focus);
@@ -125,7 +135,6 @@ private:
     qint16 selectedPerson_ = 0;
     int lastResult_ = 0;
     QPointer<class SendReportWindow> report_;  // gone when the user closes it
-    MailContent lastContent_;  // what the report's resend sends again
     int sentBeforeResend_ = 0;
 };
 

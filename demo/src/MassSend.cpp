@@ -1,8 +1,9 @@
 #include "MassSend.h"
 
-#include "MailComposer.h"
-
+#include <QObject>
 #include <thread>
+
+#include "MailComposer.h"
 
 namespace demo {
 
@@ -56,7 +57,7 @@ void MassSend::keepPace(const SendOptions& options)
     lastStart_ = std::chrono::steady_clock::now();
 }
 
-BatchResult MassSend::sendBatch(const MailContent& content, qint64 sendId, int batchNumber, int batchCount,
+BatchResult MassSend::sendBatch(const MailContent& content, int batchNumber, int batchCount,
                                 const RecipientList& recipients)
 {
     composeMail(mail_, content, recipients);
@@ -67,7 +68,6 @@ BatchResult MassSend::sendBatch(const MailContent& content, qint64 sendId, int b
                        sendPercentage(sending.BYTESPROCESSED, sending.BYTESTOTAL)});
     });
     mail_.SERVERERRORMESSAGE[0] = '\0';  // a reply of an earlier batch must not stick to this one
-    if (journal_ && sendId) journal_->markSending(sendId, batchNumber);
     BatchResult result;
     result.batchNumber = batchNumber;
     result.recipients = recipients;
@@ -79,57 +79,126 @@ BatchResult MassSend::sendBatch(const MailContent& content, qint64 sendId, int b
         if (result.resultCode == RESULT_SOME_RECIPIENTS_REFUSED)
             result.refused = parseRefusedRecipients(result.serverReply);
     }
-    if (journal_ && sendId) journal_->markDone(sendId, batchNumber, result.resultCode, result.serverReply);
     return result;
+}
+
+void MassSend::stop(SendOutcome& outcome, JournalFailure::When when, int batchNumber)
+{
+    outcome.journal = {when, batchNumber, journal_->failure()};
+    if (journalListener_) journalListener_(outcome.journal);
+}
+
+void MassSend::sendBatches(const MailContent& content, const std::vector<Batch>& batches,
+                           SendOutcome& outcome, const SendOptions& options)
+{
+    const bool recorded = journal_ && outcome.sendId;
+    for (size_t i = 0; i < batches.size(); ++i) {
+        const Batch& batch = batches[i];
+        keepPace(options);
+        if (recorded && !journal_->markSending(outcome.sendId, batch.number)) {
+            stop(outcome, JournalFailure::When::BeforeBatch, batch.number);
+        } else {
+            BatchResult result = sendBatch(content, batch.number, outcome.batchCount, batch.recipients);
+            const bool kept = !recorded || journal_->markDone(outcome.sendId, batch.number, result.resultCode,
+                                                              result.serverReply);
+            if (!kept) outcome.unrecorded.push_back(result);
+            if (result.resultCode == 0)
+                ++outcome.sentCount;
+            else
+                outcome.failed.push_back(std::move(result));
+            if (kept) continue;
+            stop(outcome, JournalFailure::When::AfterBatch, batch.number);
+            ++i;
+        }
+        // Whatever is left has not gone out and is reported as such.
+        for (; i < batches.size(); ++i) {
+            BatchResult notSent;
+            notSent.batchNumber = batches[i].number;
+            notSent.recipients = batches[i].recipients;
+            notSent.resultCode = -1;
+            notSent.errorText = QObject::tr("Not sent");
+            outcome.failed.push_back(std::move(notSent));
+        }
+    }
 }
 
 SendOutcome MassSend::send(const MailContent& content, const RecipientList& recipients, const SendOptions& options)
 {
     SendOutcome outcome;
-    std::vector<RecipientList> batches = splitIntoBatches(recipients, options.recipientsPerMessage);
-    if (batches.empty()) {
+    std::vector<RecipientList> lists = splitIntoBatches(recipients, options.recipientsPerMessage);
+    if (lists.empty()) {
         outcome.batchCount = 1;
-        BatchResult result = sendBatch(content, 0, 1, 1, {});
+        BatchResult result = sendBatch(content, 1, 1, {});
         if (result.resultCode == 0) ++outcome.sentCount; else outcome.failed.push_back(result);
         return outcome;
     }
-    outcome.batchCount = int(batches.size());
+    outcome.batchCount = int(lists.size());
     if (journal_) {
         std::vector<QStringList> texts;
-        texts.reserve(batches.size());
-        for (const RecipientList& batch : batches) {
+        texts.reserve(lists.size());
+        for (const RecipientList& batch : lists) {
             QStringList list;
             for (const Recipient& r : batch) list << r.journalText();
             texts.push_back(list);
         }
-        outcome.sendId = journal_->begin(content.subject, content.receiverDescription,
-                                         std::max(options.recipientsPerMessage, 1), texts);
+        outcome.sendId = journal_->begin(content, std::max(options.recipientsPerMessage, 1), texts);
         if (!outcome.sendId) {
-            outcome.notRecorded = true;
+            stop(outcome, JournalFailure::When::Begin, 0);
             return outcome;
         }
     }
-    for (size_t i = 0; i < batches.size(); ++i) {
-        keepPace(options);
-        BatchResult result = sendBatch(content, outcome.sendId, int(i) + 1, outcome.batchCount, batches[i]);
-        if (result.resultCode == 0) ++outcome.sentCount; else outcome.failed.push_back(std::move(result));
-    }
+    std::vector<Batch> batches;
+    for (size_t i = 0; i < lists.size(); ++i) batches.push_back({int(i) + 1, std::move(lists[i])});
+    sendBatches(content, batches, outcome, options);
     return outcome;
 }
 
-SendOutcome MassSend::resend(const MailContent& content, qint64 sendId, int batchCount,
-                             const std::vector<BatchResult>& failed, const SendOptions& options)
+SendOutcome MassSend::resend(const MailContent& content, const SendOutcome& earlier,
+                             const SendOptions& options)
 {
     SendOutcome outcome;
-    outcome.sendId = sendId;
-    outcome.batchCount = batchCount;
-    for (const BatchResult& batch : failed) {
-        keepPace(options);
-        BatchResult result =
-            sendBatch(content, sendId, batch.batchNumber, batchCount, recipientsToResend(batch));
-        if (result.resultCode == 0) ++outcome.sentCount; else outcome.failed.push_back(std::move(result));
+    outcome.sendId = earlier.sendId;
+    outcome.batchCount = earlier.batchCount;
+    if (journal_ && outcome.sendId) {
+        for (size_t i = 0; i < earlier.unrecorded.size(); ++i) {
+            const BatchResult& r = earlier.unrecorded[i];
+            if (journal_->markDone(outcome.sendId, r.batchNumber, r.resultCode, r.serverReply)) continue;
+            // Still no journal: nothing goes out, and the report stays as it was.
+            outcome.failed = earlier.failed;
+            outcome.unrecorded.assign(earlier.unrecorded.begin() + long(i), earlier.unrecorded.end());
+            stop(outcome, JournalFailure::When::AfterBatch, r.batchNumber);
+            return outcome;
+        }
     }
+    std::vector<Batch> batches;
+    for (const BatchResult& batch : earlier.failed)
+        batches.push_back({batch.batchNumber, recipientsToResend(batch)});
+    sendBatches(content, batches, outcome, options);
     return outcome;
+}
+
+QString journalFailureText(const JournalFailure& failure)
+{
+    switch (failure.when) {
+        case JournalFailure::When::Never:
+            return QString();
+        case JournalFailure::When::Begin:
+            return QObject::tr("The send could not be recorded in the send journal, so nothing was sent. %1")
+                .arg(failure.reason);
+        case JournalFailure::When::BeforeBatch:
+            return QObject::tr(
+                       "The send journal could not record batch %1 before it went out, so batch %1 and "
+                       "the batches after it were not sent. %2")
+                .arg(failure.batchNumber)
+                .arg(failure.reason);
+        case JournalFailure::When::AfterBatch:
+            return QObject::tr(
+                       "The send journal could not record the result of batch %1, so the send stopped "
+                       "after it. %2")
+                .arg(failure.batchNumber)
+                .arg(failure.reason);
+    }
+    return QString();
 }
 
 }  // namespace demo

@@ -29,12 +29,17 @@ public:
     // The library finds an HTML file's pictures relative to the current
     // folder, and a user keeps them beside the HTML file.
     void setWorkingFolder(const QString& folder) { workingFolder_ = folder; }
+    // MM_CHARSET during the send, when not empty (a resend writes the mail in
+    // the charset it was first sent in); the earlier value comes back after.
+    void setCharset(const QByteArray& charset) { charset_ = charset; }
 
     // Valid once the thread has finished.
     const SendOutcome& outcome() const { return outcome_; }
 
 signals:
     void progressed(const demo::SendProgress& progress);
+    // The journal could not be written and the send stopped: why, for the user.
+    void journalFailed(const QString& text);
 
 protected:
     void run() override;
@@ -44,6 +49,7 @@ private:
     JournalFactory journal_;
     Work work_;
     QString workingFolder_;
+    QByteArray charset_;
     SendOutcome outcome_;
 };
 

@@ -17,8 +17,12 @@ QString counterText(qint32 value)
 }  // namespace
 
 SendProgressWindow::SendProgressWindow(QWidget* parent)
-    : QDialog(parent), bar_(new QProgressBar(this)), total_(new QLabel(this)), processed_(new QLabel(this)),
-      batch_(new QLabel(this))
+    : QDialog(parent),
+      bar_(new QProgressBar(this)),
+      total_(new QLabel(this)),
+      processed_(new QLabel(this)),
+      batch_(new QLabel(this)),
+      journal_(new QLabel(this))
 {
     setWindowTitle(tr("Progress sending email"));
     setModal(true);
@@ -33,6 +37,10 @@ SendProgressWindow::SendProgressWindow(QWidget* parent)
     layout->addRow(tr("Total bytes:"), total_);
     layout->addRow(tr("Processed bytes:"), processed_);
     layout->addRow(batch_);
+    journal_->setWordWrap(true);
+    journal_->setStyleSheet(QStringLiteral("color: #b00000"));
+    journal_->hide();
+    layout->addRow(journal_);
     show(SendProgress{});
 }
 
@@ -48,6 +56,8 @@ void SendProgressWindow::show(const SendProgress& progress)
 SendOutcome SendProgressWindow::run(MassSendThread& send)
 {
     connect(&send, &MassSendThread::progressed, this, &SendProgressWindow::show, Qt::QueuedConnection);
+    connect(&send, &MassSendThread::journalFailed, this, &SendProgressWindow::showJournalFailure,
+            Qt::QueuedConnection);
     connect(&send, &QThread::finished, this, &QDialog::accept);
     send.start();
     exec();
@@ -71,6 +81,16 @@ QString SendProgressWindow::processedBytesText() const
 QString SendProgressWindow::batchText() const
 {
     return batch_->text();
+}
+QString SendProgressWindow::journalText() const
+{
+    return journal_->text();
+}
+
+void SendProgressWindow::showJournalFailure(const QString& text)
+{
+    journal_->setText(text);
+    journal_->show();
 }
 
 }  // namespace demo

@@ -1,6 +1,7 @@
 // What a mass send achieved: how many of its batches went out, each failed
 // batch with its recipients and error text, the persons a server refused
-// (by name and address), and a button that sends the failed batches again.
+// (by name and address), why the send stopped when its journal could not be
+// written, and a button that sends the failed batches again.
 #ifndef DEMO_SENDREPORTWINDOW_H
 #define DEMO_SENDREPORTWINDOW_H
 
@@ -37,6 +38,9 @@ private:
     QTreeWidget* failures_;
     QPushButton* resend_;
 };
+
+// Batch numbers as "1-3, 5".
+QString batchRanges(const std::vector<int>& numbers);
 
 // "Name <address>" of each refused person of the batch, with the server's reply.
 QStringList refusedPersonTexts(const BatchResult& batch);

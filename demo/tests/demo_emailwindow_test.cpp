@@ -1,19 +1,23 @@
 // The compose window over a fresh SQLite file, with the recording host
 // services and a scripted library: the checks, the receivers each kind of
 // send reaches, the journal of a batched send and the resend of a failed batch.
-#include <QtTest>
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QtTest>
 
+#include "DatabaseBatchJournal.h"
 #include "EmailWindow.h"
+#include "MassSendThread.h"
 #include "ReceiverTreeModel.h"
 #include "RecordingHostServices.h"
 #include "ScanProgressDialog.h"
+#include "SendProgressWindow.h"
 #include "SendReportWindow.h"
 #include "demo/data/AttachmentsTable.h"
 #include "demo/data/GroupPersonTable.h"
@@ -35,6 +39,14 @@ class EmailWindowTest : public QObject {
     std::unique_ptr<quillnet::RecordingHostServices> host;
     bool lastNameFirst = false;
     qint16 friends = 0, empty = 0;
+    QString agenda;
+
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
 
     qint16 addPerson(const QString& first, const QString& infix, const QString& last, const QString& address)
     {
@@ -111,8 +123,10 @@ private slots:
         const qint16 eva = addPerson("Eva", "", "Ek", "eva@example.org");
         friends = addGroup("Friends", {jan, noAddress, eva});
         empty = addGroup("Nobody", {});
+        agenda = dir.filePath(QStringLiteral("agenda.pdf"));
+        writeFile(agenda, "agenda, first draft");
         data::Attachment a;
-        a.fileName = QStringLiteral("/tmp/agenda.pdf");
+        a.fileName = agenda;
         QVERIFY(!data::AttachmentsTable(*db).insert(a));
     }
     void cleanup()
@@ -144,7 +158,7 @@ private slots:
         QCOMPARE(calls[0].to.size(), size_t(2));  // Piet has no address
         QCOMPARE(calls[0].to[0].first, std::string("Jan van Dijk"));
         QCOMPARE(calls[0].toName, std::string("All: ;"));
-        QCOMPARE(calls[0].attachments, std::vector<std::string>{"/tmp/agenda.pdf"});
+        QCOMPARE(calls[0].attachments, std::vector<std::string>{agenda.toStdString()});
         QCOMPARE(calls[0].message, std::string("Dear all,\r\nsee you."));
         QCOMPARE(boxTexts().last(), QStringLiteral("Send Ok..."));
         QCOMPARE(db->connectionCount(), 1);  // the scan and send threads gave theirs back
@@ -334,6 +348,7 @@ private slots:
 
     void aSendCutOffEarlierCanBeFinishedAfterARestart()
     {
+        // Recorded by an earlier program that kept no mail; batch 3 was on its way when it stopped.
         data::SendJournal journal(*db);
         data::SendRecord send;
         send.started = QDateTime::currentDateTimeUtc();
@@ -342,20 +357,207 @@ private slots:
         QVERIFY(!journal.begin(send, {{"A <a@x.org>"}, {"B <b@x.org>"}, {"c@x.org"}}));
         QVERIFY(!journal.markDone(send.id, 1, 0, {}));
         QVERIFY(!journal.markDone(send.id, 2, RESULT_SERVER_ERROR, "451 try later"));
+        QVERIFY(!journal.markSending(send.id, 3));
 
         auto w = window();  // a new run of the program: only the journal knows
         w->showLastSendReport();
         QVERIFY(w->reportWindow());
         QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("1 of 3 batches sent"));
         QVERIFY(w->reportWindow()->lines().join('\n').contains("451 try later"));
+        host->answerNextQuestion(MessageAnswer::Yes);  // use the window's mail
+        host->answerNextQuestion(MessageAnswer::No);   // but not batch 3 again
         w->reportWindow()->resendButton()->click();
         const auto calls = ScriptedLibrary::instance().calls();
-        QCOMPARE(calls.size(), size_t(2));
+        QCOMPARE(calls.size(), size_t(1));
         QCOMPARE(calls[0].to, (std::vector<std::pair<std::string, std::string>>{{"B", "b@x.org"}}));
-        QCOMPARE(calls[1].to, (std::vector<std::pair<std::string, std::string>>{{"", "c@x.org"}}));
         QCOMPARE(calls[0].subject, std::string("Old news"));
-        for (const auto& b : journal.batches(send.id)) QVERIFY(b.state == data::BatchRecord::State::Sent);
-        QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("3 of 3 batches sent"));
+        QCOMPARE(host->boxes().size(), size_t(2));
+        QVERIFY(host->boxes()[1].text.find("Batch 3 was cut off") != std::string::npos);
+        QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("2 of 3 batches sent"));
+        QVERIFY(w->reportWindow()->lines().join('\n').contains("Batch 3: Interrupted while sending"));
+        const auto batches = journal.batches(send.id);
+        QVERIFY(batches[1].state == data::BatchRecord::State::Sent);
+        QVERIFY(batches[2].state == data::BatchRecord::State::Sending);
+    }
+
+    // The journal refuses a write through a trigger on the real database file;
+    // the send stops there, and the resend after the database is back sends
+    // only what never went out.
+    void journalFailuresStopTheSend_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("refusal");  // the server refuses one person of batch 2
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<QStringList>("summary");
+        QTest::addColumn<QStringList>("notSent");
+        QTest::addColumn<QList<int>>("states");
+        QTest::addColumn<int>("resendCalls");
+        using S = data::BatchRecord::State;
+        QTest::newRow("before the send")
+            << "BEFORE INSERT ON sends" << false << 0 << QStringList{"nothing was sent", "disk is full"}
+            << QStringList{} << QList<int>{} << -1;
+        QTest::newRow("before batch 2")
+            << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 1" << false << 1
+            << QStringList{"1 of 3 batches sent", "batch 2 and the batches after it were not sent",
+                           "disk is full", "Batches that went out: 1"}
+            << QStringList{"Batch 2: Not sent", "Batch 3: Not sent"}
+            << QList<int>{int(S::Sent), int(S::Pending), int(S::Pending)} << 2;
+        QTest::newRow("after batch 2")
+            << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 2" << false << 2
+            << QStringList{"2 of 3 batches sent", "result of batch 2", "disk is full",
+                           "Batches that went out: 1-2"}
+            << QStringList{"Batch 3: Not sent"} << QList<int>{int(S::Sent), int(S::Sending), int(S::Pending)}
+            << 1;
+        QTest::newRow("after a refusal in batch 2")
+            << "BEFORE UPDATE ON sendbatches WHEN NEW.batchnumber = 2 AND NEW.state = 3" << true << 2
+            << QStringList{"1 of 3 batches sent", "Batches that went out: 1",
+                           "went out to all but the refused persons: 2"}
+            << QStringList{"Batch 2: Error 16 ;", "Batch 3: Not sent"}
+            << QList<int>{int(S::Sent), int(S::Sending), int(S::Pending)} << 2;
+    }
+    void journalFailuresStopTheSend()
+    {
+        QFETCH(QString, trigger);
+        std::vector<qint16> many;
+        for (int i = 0; i < 5; ++i)
+            many.push_back(addPerson("P", "", QString::number(i), QStringLiteral("p%1@x.org").arg(i)));
+        const qint16 big = addGroup("Big", many);
+        setBatchSize(2);
+        QSqlQuery sql(db->connection());
+        QFETCH(bool, refusal);
+        if (refusal) {
+            ScriptedLibrary::instance().answer(RESULT_OK);
+            ScriptedLibrary::instance().answer(RESULT_SOME_RECIPIENTS_REFUSED,
+                                               "Refused: <p3@x.org> 550 unknown user");
+        }
+        QVERIFY2(
+            sql.exec("CREATE TRIGGER refuse " + trigger + " BEGIN SELECT RAISE(ABORT, 'disk is full'); END"),
+            qPrintable(sql.lastError().text()));
+        auto w = window();
+        select(*w, QStringLiteral("1:%1").arg(big));
+        w->send();
+
+        QTEST(int(ScriptedLibrary::instance().calls().size()), "calls");
+        SendReportWindow* report = w->reportWindow();
+        QVERIFY(report);
+        QFETCH(QStringList, summary);
+        for (const QString& part : summary)
+            QVERIFY2(report->summaryText().contains(part), qPrintable(report->summaryText()));
+        QStringList topLines;
+        for (const QString& line : report->lines())
+            if (line.startsWith("Batch")) topLines << line;
+        QFETCH(QStringList, notSent);
+        QCOMPARE(topLines.size(), notSent.size());
+        for (int i = 0; i < notSent.size(); ++i)
+            QVERIFY2(topLines[i].startsWith(notSent[i]), qPrintable(topLines[i]));
+        data::SendJournal journal(*db);
+        const auto sends = journal.sends();
+        QList<int> states;
+        if (!sends.empty())
+            for (const auto& b : journal.batches(sends[0].id)) states << int(b.state);
+        QTEST(states, "states");
+
+        QFETCH(int, resendCalls);
+        QCOMPARE(report->resendButton()->isEnabled(), resendCalls >= 0);
+        if (resendCalls < 0) return;
+        QVERIFY(sql.exec("DROP TRIGGER refuse"));
+        ScriptedLibrary::instance().reset();
+        report->resendButton()->click();
+        const auto again = ScriptedLibrary::instance().calls();
+        QCOMPARE(int(again.size()), resendCalls);
+        QCOMPARE(again.back().to.back().second, std::string("p4@x.org"));  // batch 3, once
+        QCOMPARE(report->summaryText(), QStringLiteral("3 of 3 batches sent"));
+        for (const auto& b : journal.batches(sends[0].id)) QVERIFY(b.state == data::BatchRecord::State::Sent);
+    }
+
+    void theProgressWindowSaysWhyTheSendStopped()
+    {
+        QSqlQuery sql(db->connection());
+        QVERIFY(
+            sql.exec("CREATE TRIGGER refuse BEFORE UPDATE ON sendbatches WHEN NEW.state = 1 "
+                     "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"));
+        quillnet::WRENPOSTCLASS mail(*host);
+        mail.setLibraryEntry(&ScriptedLibrary::entry);
+        const data::ContactDatabase& database = *db;
+        MassSendThread thread(
+            mail, [&database] { return std::make_unique<DatabaseBatchJournal>(database); },
+            [](MassSend& s) {
+                return s.send(MailContent{}, {{"A", "a@x.org"}, {"B", "b@x.org"}}, {1, 0});
+            });
+        SendProgressWindow progress;
+        const SendOutcome outcome = progress.run(thread);
+        QVERIFY(ScriptedLibrary::instance().calls().empty());
+        QCOMPARE(outcome.failed.size(), size_t(2));
+        QVERIFY2(progress.journalText().contains("batch 1 and the batches after it were not sent"),
+                 qPrintable(progress.journalText()));
+        QVERIFY(progress.journalText().contains("database is locked"));
+    }
+
+    // After a restart, with other text in the window, a resend sends the mail
+    // as it was sent, in its charset, unless a file of it changed or went.
+    void aResendSendsTheRecordedMail_data()
+    {
+        QTest::addColumn<QString>("file");  // what happens to the attachment
+        QTest::addColumn<int>("answer");    // to a question about it
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("unchanged") << "keep" << int(MessageAnswer::Yes) << 1 << "";
+        QTest::newRow("changed, keep it back") << "change" << int(MessageAnswer::No) << 0 << "have changed";
+        QTest::newRow("changed, send anyway") << "change" << int(MessageAnswer::Yes) << 1 << "have changed";
+        QTest::newRow("gone") << "remove" << int(MessageAnswer::Yes) << 0 << "are gone";
+    }
+    void aResendSendsTheRecordedMail()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, answer);
+        const qint16 club =
+            addGroup("Club", {addPerson("A", "", "A", "a@x.org"), addPerson("B", "", "B", "b@x.org"),
+                              addPerson("C", "", "C", "c@x.org")});
+        setBatchSize(2);
+        ScriptedLibrary::instance().answer(RESULT_OK);
+        ScriptedLibrary::instance().answer(RESULT_SERVER_ERROR, "451 try later");
+        const QByteArray charsetBefore = qgetenv("MM_CHARSET");
+        qputenv("MM_CHARSET", "iso-8859-1");
+        {
+            auto first = window();
+            select(*first, QStringLiteral("1:%1").arg(club));
+            first->send();
+        }
+        qputenv("MM_CHARSET", "utf-8");
+        if (file == "change") writeFile(agenda, "agenda, second draft");
+        if (file == "remove") QVERIFY(QFile::remove(agenda));
+        ScriptedLibrary::instance().reset();
+        host = std::make_unique<quillnet::RecordingHostServices>();
+
+        auto w = window();
+        w->findChild<QLineEdit*>("subject")->setText("Something else");
+        w->findChild<QPlainTextEdit*>("message")->setPlainText("Another text");
+        w->showLastSendReport();
+        QVERIFY(w->reportWindow());
+        host->answerNextQuestion(MessageAnswer(answer));
+        w->reportWindow()->resendButton()->click();
+
+        QFETCH(QString, box);
+        QCOMPARE(host->boxes().empty(), box.isEmpty());
+        if (!box.isEmpty()) QVERIFY2(boxTexts().join('\n').contains(box), qPrintable(boxTexts().join('\n')));
+        const auto calls = ScriptedLibrary::instance().calls();
+        QTEST(int(calls.size()), "calls");
+        QCOMPARE(qgetenv("MM_CHARSET"), QByteArray("utf-8"));
+        if (charsetBefore.isNull())
+            qunsetenv("MM_CHARSET");
+        else
+            qputenv("MM_CHARSET", charsetBefore);
+        if (calls.empty()) {
+            QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("1 of 2 batches sent"));
+            return;
+        }
+        QCOMPARE(calls[0].subject, std::string("Club news"));
+        QCOMPARE(calls[0].message, std::string("Dear all,\r\nsee you."));
+        QCOMPARE(calls[0].from, std::string("\"Ann Smit\" <ann@example.org>"));
+        QCOMPARE(calls[0].attachments, std::vector<std::string>{agenda.toStdString()});
+        QCOMPARE(calls[0].to, (std::vector<std::pair<std::string, std::string>>{{"C C", "c@x.org"}}));
+        QCOMPARE(calls[0].charset, std::string("iso-8859-1"));
+        QCOMPARE(w->reportWindow()->summaryText(), QStringLiteral("2 of 2 batches sent"));
     }
 
     void aCancelledScanKeepsWhatItGathered()

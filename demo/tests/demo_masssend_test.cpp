@@ -21,17 +21,23 @@ struct JournalEntry {
 
 class RecordingJournal : public demo::BatchJournal {
 public:
-    qint64 begin(const QString&, const QString&, int, const std::vector<QStringList>& b) override
+    qint64 begin(const demo::MailContent&, int, const std::vector<QStringList>& b) override
     {
         batches = b;
         entries.push_back({QStringLiteral("begin"), 7, int(b.size()), -1});
         return 7;
     }
-    void markSending(qint64 id, int batch) override { entries.push_back({QStringLiteral("sending"), id, batch, -1}); }
-    void markDone(qint64 id, int batch, int result, const QString&) override
+    bool markSending(qint64 id, int batch) override
+    {
+        entries.push_back({QStringLiteral("sending"), id, batch, -1});
+        return true;
+    }
+    bool markDone(qint64 id, int batch, int result, const QString&) override
     {
         entries.push_back({QStringLiteral("done"), id, batch, result});
+        return true;
     }
+    QString failure() const override { return QString(); }
     std::vector<QStringList> batches;
     std::vector<JournalEntry> entries;
 };
@@ -116,7 +122,7 @@ private slots:
 
         ScriptedLibrary::instance().reset();
         journal.entries.clear();
-        auto again = send.resend(content(), first.sendId, first.batchCount, first.failed, {2, 0});
+        auto again = send.resend(content(), first, {2, 0});
         QCOMPARE(again.sentCount, 1);
         const auto calls = ScriptedLibrary::instance().calls();
         QCOMPARE(calls.size(), size_t(1));
@@ -142,7 +148,7 @@ private slots:
         QCOMPARE(refused[1].reply, QStringLiteral("553 relay denied"));
 
         ScriptedLibrary::instance().reset();
-        send.resend(content(), 0, 1, first.failed, {100, 0});
+        send.resend(content(), first, {100, 0});
         const auto calls = ScriptedLibrary::instance().calls();
         QCOMPARE(calls.size(), size_t(1));
         QCOMPARE(calls[0].to.size(), size_t(2));

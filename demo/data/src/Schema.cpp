@@ -58,7 +58,8 @@ QStringList createStatements(Dialect dialect)
                  textColumn("footer", 1000), textColumn("header", 1000), textColumn("username", 120)),
         QStringLiteral("CREATE TABLE IF NOT EXISTS sends (id %1, started VARCHAR(40) NOT NULL, "
                        "subject TEXT NOT NULL DEFAULT '', receiverdescription TEXT NOT NULL DEFAULT '', "
-                       "recipientspermessage INTEGER NOT NULL, batchcount INTEGER NOT NULL)")
+                       "recipientspermessage INTEGER NOT NULL, batchcount INTEGER NOT NULL, "
+                       "mail TEXT NOT NULL DEFAULT '')")
             .arg(id),
         QStringLiteral("CREATE TABLE IF NOT EXISTS sendbatches ("
                        "sendid BIGINT NOT NULL REFERENCES sends (id) ON DELETE CASCADE, "
@@ -72,8 +73,9 @@ QStringList createStatements(Dialect dialect)
 QStringList migrationStatements(int fromVersion, Dialect)
 {
     QStringList statements;
-    // Each later version appends its steps here: if (fromVersion < 2) statements << ...;
-    Q_UNUSED(fromVersion);
+    // Version 2: a send keeps its mail, so a resend after a restart sends the same one.
+    if (fromVersion < 2)
+        statements << QStringLiteral("ALTER TABLE sends ADD COLUMN mail TEXT NOT NULL DEFAULT ''");
     return statements;
 }
 

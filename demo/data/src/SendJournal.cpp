@@ -58,9 +58,9 @@ DataError SendJournal::begin(SendRecord& send, const std::vector<QStringList>& b
         sql::Statement add(
             db,
             QStringLiteral("INSERT INTO sends (started, subject, receiverdescription, recipientspermessage, "
-                           "batchcount) VALUES (?, ?, ?, ?, ?) RETURNING id"),
+                           "batchcount, mail) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
             {instantText(send.started), sql::text(send.subject), sql::text(send.receiverDescription),
-             send.recipientsPerMessage, static_cast<int>(batches.size())});
+             send.recipientsPerMessage, static_cast<int>(batches.size()), sql::text(send.mail)});
         if (!add.ok() || !add.next()) return sql::failure(File, add.error());
         id = add.value(0).toLongLong();
         int number = 0;
@@ -101,14 +101,14 @@ std::vector<SendRecord> SendJournal::sends() const
 {
     sql::Statement rows(
         db_.connection(),
-        QStringLiteral("SELECT id, started, subject, receiverdescription, recipientspermessage, batchcount "
-                       "FROM sends ORDER BY id DESC"));
+        QStringLiteral("SELECT id, started, subject, receiverdescription, recipientspermessage, batchcount, "
+                       "mail FROM sends ORDER BY id DESC"));
     lastError_ = rows.ok() ? DataError{} : sql::failure(File, rows.error());
     std::vector<SendRecord> result;
     while (rows.next())
         result.push_back({rows.value(0).toLongLong(), instantOf(rows.value(1).toString()),
                           rows.value(2).toString(), rows.value(3).toString(), rows.value(4).toInt(),
-                          rows.value(5).toInt()});
+                          rows.value(5).toInt(), rows.value(6).toString()});
     return result;
 }
 

@@ -4,6 +4,7 @@
 #ifndef DEMO_TESTS_SCRIPTEDLIBRARY_H
 #define DEMO_TESTS_SCRIPTEDLIBRARY_H
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -23,6 +24,7 @@ struct ScriptedCall {
     std::vector<std::string> attachments;
     std::string message;
     int messageType = -1;
+    std::string charset;  // MM_CHARSET while the call ran
 };
 
 class ScriptedLibrary {
@@ -76,6 +78,7 @@ private:
             GlobalUnlock(job->MESSAGETEXTHANDLE);
         }
         call.messageType = job->MESSAGETYPE;
+        if (const char* charset = std::getenv("MM_CHARSET")) call.charset = charset;
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back(call);
         if (answers_.empty()) return RESULT_OK;

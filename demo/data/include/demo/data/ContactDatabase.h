@@ -41,7 +41,7 @@ public:
     // no error, else rolled back. Nested calls become savepoints of the outer transaction.
     DataError inTransaction(const std::function<DataError()>& work) const;
 
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
 private:
     QString connectionName() const;

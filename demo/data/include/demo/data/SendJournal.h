@@ -15,6 +15,9 @@ struct SendRecord {
     QString subject, receiverDescription;
     int recipientsPerMessage = 100;
     int batchCount = 0;
+    // The mail itself as the program encoded it, so that a resend after a restart sends the
+    // same mail; empty for sends recorded before the journal kept it.
+    QString mail;
 };
 
 struct BatchRecord {
