@@ -29,7 +29,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PEER = os.path.join(HERE, "smtp_peer.py")
+PEER = os.path.join(HERE, "..", "peers", "capture_server.py")
 PYTHON = "/usr/bin/python3"
 RUN_SECONDS = 90
 # The library's own wait for a silent server, for both builds: a fault that
@@ -107,14 +107,16 @@ def closed_port():
 
 
 class Peer:
-    """A scripted SMTP peer process serving one connection per mode."""
+    """The capture server, serving one connection per mode and keeping the
+    bytes each one received."""
 
     def __init__(self, record_dir, *modes):
         os.makedirs(record_dir, exist_ok=True)
         self.record_dir = record_dir
-        self.process = subprocess.Popen([PYTHON, PEER, record_dir] + list(modes),
-                                        stdout=subprocess.PIPE, text=True)
-        self.port = int(self.process.stdout.readline())
+        self.process = subprocess.Popen([PYTHON, PEER, os.path.join(record_dir, "inbox"), "--ignore-stdin",
+                                         "--record", record_dir, "--connections"] + list(modes),
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
+        self.port = int(self.process.stdout.readline().split()[1])
         self.server = "127.0.0.1:%d" % self.port
 
     def finish(self):
