@@ -143,7 +143,9 @@ protected:
         job.MAILHOST = host.c_str();
         job.FROM = "ann@example.com";
         job.SUBJECT = "Faults";
-        const std::string html = "<p>Hello Bob.</p><img src=\"" + m_attachment + "\">\r\n";
+        // Related parts come only from relative references.
+        const std::string html =
+            "<p>Hello Bob.</p><img src=\"" + std::filesystem::relative(m_attachment).string() + "\">\r\n";
         job.MESSAGETEXT = bHtml ? html.c_str() : "Hello Bob.\r\n";
         job.MESSAGETYPE = bHtml ? PART_HTML : PART_TEXT;
         job.TOADR = Block(&recipient, sizeof recipient);
@@ -249,6 +251,9 @@ TEST_F(FaultInjection, EveryFailingNewInsideTheCallGivesOutOfMemoryAndLeavesNoth
         ASSERT_EQ(RunJob(-1, bHtml).result, RESULT_OK);
         const Outcome census = RunJob(0, bHtml);
         ASSERT_EQ(census.result, RESULT_OK);
+        if (bHtml) {
+            ASSERT_NE(census.wire.find("cid:"), std::string::npos) << "no related part";
+        }
         ASSERT_GT(census.allocations, 20);
 
         for (long nth = 1; nth <= census.allocations; ++nth) {
