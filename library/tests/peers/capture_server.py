@@ -12,7 +12,9 @@ with --implicit-tls, speaks TLS from the first byte); with --auth USER:PASSWORD
 it takes mail only after AUTH (PLAIN or LOGIN) with that user, over TLS;
 --auth-mechanism limits the mechanisms it offers. --refuse DOMAIN refuses
 recipients at DOMAIN with 550; --recipient-limit N answers 452 to every
-recipient past the first N of a transaction.
+recipient past the first N of a transaction. --any-sender takes a MAIL FROM
+whose text is no address (the library sends "(NULL)" for a job without a
+sender) as the null sender instead of refusing it.
 
 --record DIR writes every byte received on connection N to DIR/conn-N.bin
 and how it ended to DIR/conn-N.end ("quit", "closed in data" or "closed").
@@ -104,9 +106,10 @@ class ConnectionRecord:
 
 
 class RecordingSMTP(SMTP):
-    def __init__(self, handler, record, **settings):
+    def __init__(self, handler, record, any_sender=False, **settings):
         super().__init__(handler, **settings)
         self.record = record
+        self.any_sender = any_sender
         self.in_data = False
         self.said_quit = False
 
@@ -120,6 +123,11 @@ class RecordingSMTP(SMTP):
             await super().smtp_DATA(arg)
         finally:
             self.in_data = False
+
+    async def smtp_MAIL(self, arg):
+        if self.any_sender and arg and "<" not in arg and "@" not in arg:
+            arg = "FROM:<>"
+        await super().smtp_MAIL(arg)
 
     async def smtp_QUIT(self, arg):
         self.said_quit = True
@@ -224,7 +232,7 @@ async def serve(options):
             return GreetingPeer(record, None)
         if mode.startswith("greet:"):
             return GreetingPeer(record, mode[len("greet:"):])
-        return RecordingSMTP(handler, record, **settings)
+        return RecordingSMTP(handler, record, options.any_sender, **settings)
 
     async def watch_idle():
         while not stop.done():
@@ -281,6 +289,7 @@ def main():
     parser.add_argument("--auth-mechanism", action="append", help="offer only this one (repeatable)")
     parser.add_argument("--refuse", metavar="DOMAIN", help="refuse recipients at DOMAIN")
     parser.add_argument("--recipient-limit", type=int, help="452 past this many recipients")
+    parser.add_argument("--any-sender", action="store_true", help="take a sender that is no address as <>")
     parser.add_argument("--record", metavar="DIR", help="keep each connection's bytes and ending")
     parser.add_argument("--connections", nargs="+", metavar="MODE",
                         help="serve one connection per mode (accept, greet:<text>, silent), then exit")

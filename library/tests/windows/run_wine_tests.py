@@ -114,7 +114,7 @@ class Peer:
         os.makedirs(record_dir, exist_ok=True)
         self.record_dir = record_dir
         self.process = subprocess.Popen([PYTHON, PEER, os.path.join(record_dir, "inbox"), "--ignore-stdin",
-                                         "--record", record_dir, "--connections"] + list(modes),
+                                         "--any-sender", "--record", record_dir, "--connections"] + list(modes),
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
         self.port = int(self.process.stdout.readline().split()[1])
         self.server = "127.0.0.1:%d" % self.port
