@@ -3,6 +3,7 @@
 // prints "PORT <n>", and serves one connection after another until killed.
 // Replies 220 on connect, 354 to DATA, 221 to QUIT and 250 to every other
 // line and to the end of the data.
+// Kept apart from peers/capture_server.py: a Python server would be the bottleneck of the figures.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>

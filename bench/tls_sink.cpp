@@ -4,6 +4,7 @@
 // EHLO offers PIPELINING, SIZE, 8BITMIME and STARTTLS; STARTTLS switches to
 // TLS with CERT and KEY. Replies 354 to DATA, 221 to QUIT and 250 to every
 // other line and to the end of the data, each as soon as its line is read.
+// Kept apart from peers/capture_server.py: a Python server would be the bottleneck of the figures.
 //
 // Usage: tls_sink CERT KEY [PORT]
 #include <arpa/inet.h>

@@ -30,6 +30,18 @@ ConsoleHostServices& standardErrorHost()
     return host;
 }
 
+// A quote or backslash in the name would otherwise end the quoted string
+// early and turn the rest of the name into an address of its own.
+void appendQuotedName(std::string& out, std::string_view name)
+{
+    out += '"';
+    for (char c : name) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
 }  // namespace
 
 WRENPOSTCLASS::WRENPOSTCLASS() : WRENPOSTCLASS(standardErrorHost()) {}
@@ -115,7 +127,8 @@ void WRENPOSTCLASS::SETFROM(std::string_view fromName, std::string_view fromAddr
     }
     std::string from;
     from.reserve(fromName.size() + address.size() + 5);
-    from.append("\"").append(withoutTrailingBlanks(fromName)).append("\" <").append(address).append(">");
+    appendQuotedName(from, withoutTrailingBlanks(fromName));
+    from.append(" <").append(address).append(">");
     storeText(FROM, sizeof FROM, from);
 }
 

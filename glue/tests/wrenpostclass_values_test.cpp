@@ -75,6 +75,8 @@ TEST_F(GlueValues, SetFromInItsThreeForms)
         {"Ann Smith", "    ", "Ann Smith"},
         {"Ann Smith  ", "ann@example.com  ", "\"Ann Smith\" <ann@example.com>"},
         {"", "ann@example.com", "\"\" <ann@example.com>"},
+        {"Eve\" <eve@evil.example>, \"C:\\", "ann@example.com",
+         "\"Eve\\\" <eve@evil.example>, \\\"C:\\\\\" <ann@example.com>"},
         {"ann@example.com", "", "ann@example.com"},
     };
     for (const Case& c : cases) {

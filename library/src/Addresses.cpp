@@ -30,6 +30,22 @@ std::string AddressOfLine(const std::string& line)
     return line.substr(0, nLength);
 }
 
+// The display name as the inside of a quoted string. An unescaped '"' would
+// end the quotes early and let the rest of the name pose as an address (or
+// hide the real one); a backslash would escape the closing quote. Names
+// without either come back byte for byte.
+std::string QuotedNameContent(const std::string& name)
+{
+    if (name.find_first_of("\"\\") == std::string::npos) return name;
+    std::string quoted;
+    quoted.reserve(name.size() + 8);
+    for (char c : name) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted;
+}
+
 }  // namespace
 
 void CMailUtil::AddTo(const char* pszName, const char* pszAddress)
@@ -75,7 +91,7 @@ void CMailUtil::AddAddressNested(const char* pszHeader, const char* pszName, con
     if (pszHeader && *pszHeader && !(m_pszToText && std::strcmp(pszHeader, "To") == 0)) {
         std::string entry;
         if (pszName && *pszName)
-            entry = "\"" + WithoutLineBreaks(pszName) + "\" <" + address + ">";
+            entry = "\"" + QuotedNameContent(WithoutLineBreaks(pszName)) + "\" <" + address + ">";
         else
             entry = address;
         SetHeader(pszHeader, entry.c_str(), 1);

@@ -66,6 +66,26 @@ bool NeedsRewriting(const std::string& name)
     return HasNonAscii(name) || name.find_first_of("\"\\,;:()<>@[]") != std::string::npos;
 }
 
+// The inside of a quoted string with its quoted pairs resolved. The composer
+// escapes quotes and backslashes in names; a From text from the host may hold them bare,
+// so a backslash before any other byte counts as itself. Returns whether the
+// text was already properly escaped.
+bool UnescapedQuotedContent(const std::string& inner, std::string& name)
+{
+    bool bWellFormed = true;
+    name.clear();
+    for (size_t i = 0; i < inner.size(); ++i) {
+        char c = inner[i];
+        if (c == '\\' && i + 1 < inner.size() && (inner[i + 1] == '"' || inner[i + 1] == '\\')) {
+            name += inner[++i];
+            continue;
+        }
+        if (c == '"' || c == '\\') bWellFormed = false;
+        name += c;
+    }
+    return bWellFormed;
+}
+
 // One entry: "addr", "Name <addr>" or "\"Name\" <addr>".
 std::string EncodeEntry(const std::string& entry, const std::string& charset)
 {
@@ -73,11 +93,10 @@ std::string EncodeEntry(const std::string& entry, const std::string& charset)
     size_t nOpen = text.rfind('<');
     if (text.empty() || text.back() != '>' || nOpen == std::string::npos) return entry;
     std::string name = Trimmed(text.substr(0, nOpen));
-    // The composer writes names between quotes it does not escape: strip the
-    // outer pair and quote again properly.
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-        std::string inner = name.substr(1, name.size() - 2);
-        if (!NeedsRewriting(inner) && inner.find('"') == std::string::npos) return entry;
+        std::string inner;
+        bool bWellFormed = UnescapedQuotedContent(name.substr(1, name.size() - 2), inner);
+        if (bWellFormed && !HasNonAscii(inner)) return entry;
         name = inner;
     } else if (!NeedsRewriting(name)) {
         return entry;
@@ -103,9 +122,14 @@ std::string EncodeAddressList(const std::string& value, const std::string& chars
     int nAngle = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         char c = value[i];
+        if (bQuoted && c == '\\' && i + 1 < value.size() && (value[i + 1] == '"' || value[i + 1] == '\\')) {
+            entry += c;
+            entry += value[++i];
+            continue;
+        }
         if (c == '"' && nAngle == 0) {
-            // A quote that does not end the name (the next byte is no "<"
-            // after blanks) belongs to it, as the composer writes names.
+            // A bare quote that does not end the name (the next byte is no
+            // "<" after blanks) belongs to it, as a host's From text may hold.
             if (bQuoted) {
                 size_t nNext = value.find_first_not_of(' ', i + 1);
                 if (nNext != std::string::npos && value[nNext] != '<' && value[nNext] != ',') {

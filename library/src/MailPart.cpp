@@ -64,12 +64,10 @@ CMailPart::CMailPart(CMailUtil* pSession)
 
 CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
 {
-    if (pOwner->m_pFirstRelated) {
-        m_pListHead = pOwner->m_pFirstRelated;
-    } else {
-        m_pListHead = this;
-        pOwner->m_pFirstRelated = this;
-    }
+    // The owner learns of the part only once nothing here can throw any
+    // more: a part whose construction failed is freed again, and an owner
+    // still pointing at it would free it a second time.
+    m_pListHead = pOwner->m_pFirstRelated ? pOwner->m_pFirstRelated : this;
     m_bRelated = 1;
     char szContentId[200];
     std::snprintf(szContentId, sizeof szContentId, "PART.CID.%" PRIX32 ".%llX.%" PRIX32 ".%" PRIXPTR,
@@ -78,6 +76,7 @@ CMailPart::CMailPart(CMailUtil* pSession, CMailPart* pOwner)
                   platform::Calls().tickCount(), reinterpret_cast<uintptr_t>(this));
     m_szContentId = szContentId;
     InitCommon(pSession, pOwner->m_pLastRelated);
+    if (!pOwner->m_pFirstRelated) pOwner->m_pFirstRelated = this;
     pOwner->m_pLastRelated = this;
 }
 
@@ -108,7 +107,7 @@ void CMailPart::InitCommon(CMailUtil* pSession, CMailPart* pKnownTail)
     const char* pszCharset = platform::Calls().environmentValue("MM_CHARSET");
     m_szCharsetBuf = pszCharset ? pszCharset : "iso-8859-1";
     m_pszCharset = m_szCharsetBuf.c_str();
-    LinkIntoList(pKnownTail);
+    LinkIntoList(pKnownTail);  // last, after everything that may throw
 }
 
 void CMailPart::LinkIntoList(CMailPart* pKnownTail)
@@ -169,8 +168,8 @@ void CMailPart::SetFile(const char* pszPath)
     m_szContentTypeBuf = ContentTypeOfFile(pszPath);
     m_pszContentType = m_szContentTypeBuf.c_str();
     m_szFileName = m_bRelated ? AfterLastBackslash(pszPath) : FileNameOfPath(pszPath);
-    m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") + "; filename=" +
-                      QuotedString(WithoutLineBreaks(m_szFileName.c_str()));
+    m_szDisposition = std::string(m_bRelated ? "inline" : "attachment") +
+                      "; filename=" + QuotedString(WithoutLineBreaks(m_szFileName.c_str()));
     m_pszData = pszPath;
 }
 

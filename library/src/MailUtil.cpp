@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "AsciiText.h"
 #include "HeaderEncoding.h"
@@ -62,9 +63,12 @@ int CMailUtil::SetHeader(const char* pszName, const char* pszValue, int bAppend)
             pLine->value = pszValue;
         return 0;
     }
-    pLine = new HeaderLine;
-    pLine->pszName = pszName;
-    pLine->value = pszValue;
+    // Filled before it is linked: a copy that runs out of memory must not
+    // leave a node that nothing owns.
+    auto pNewLine = std::make_unique<HeaderLine>();
+    pNewLine->pszName = pszName;
+    pNewLine->value = pszValue;
+    pLine = pNewLine.release();
     // The tail pointer keeps adding lines constant-time however long the list.
     if (m_pLastHeader)
         m_pLastHeader->pNext = pLine;

@@ -97,6 +97,24 @@ TEST_F(ComposerHeaders, LineBreaksInJobValuesBecomeSpaces)
     EXPECT_EQ(*session.m_pszRecipients, "to@example.com  RCPT TO:<x@y>");
 }
 
+TEST_F(ComposerHeaders, DisplayNamesAreEscapedInsideTheirQuotes)
+{
+    // A bare quote in a name would close the quoted string early and let the
+    // rest pose as a second recipient; other names keep every byte.
+    const char* cases[][2] = {
+        {"Ann Smith, \xE9t\xE9 <x>", "\"Ann Smith, \xE9t\xE9 <x>\" <to@example.com>"},
+        {"Eve\" <eve@evil.example>, \"Bob", "\"Eve\\\" <eve@evil.example>, \\\"Bob\" <to@example.com>"},
+        {"C:\\Users\\", "\"C:\\\\Users\\\\\" <to@example.com>"},
+        {"\\\"", "\"\\\\\\\"\" <to@example.com>"},
+    };
+    for (const auto& c : cases) {
+        CMailUtil session;
+        session.AddTo(c[0], "to@example.com");
+        EXPECT_STREQ(session.GetHeader("To", ""), c[1]) << c[0];
+        EXPECT_EQ(*session.m_pszRecipients, "to@example.com") << c[0];
+    }
+}
+
 TEST_F(ComposerHeaders, SenderIsTheTextBetweenTheAngleBrackets)
 {
     const char* cases[][2] = {{"\"Ann Smith\" <ann@example.com>", "ann@example.com"},

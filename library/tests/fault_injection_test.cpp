@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "Globals.h"
 #include "quillnet/wrenpost.h"
 #include "support/DialogueFixture.h"
+#include "support/FailingNew.h"
 #include "support/FaultyCalls.h"
 #include "support/ScriptedServer.h"
 
@@ -97,6 +99,8 @@ protected:
         int result;
         std::string wire;
         std::string log;
+        long allocations = 0;  // by `new` during the call, when counted
+        bool newFailed = false;
     };
 
     void SetUp() override
@@ -110,8 +114,11 @@ protected:
     }
 
     // One whole job through the entry point: an address file, a text and an
-    // attachment, against a server that accepts everything.
-    Outcome RunJob()
+    // attachment, against a server that accepts everything. With
+    // `nFailingNew` >= 0, allocations by `new` inside the call are counted and
+    // that one (from 1) fails. With `bHtml` the text is HTML that shows the
+    // attachment as a related part too.
+    Outcome RunJob(long nFailingNew = -1, bool bHtml = false)
     {
         g_szLocalHost[0] = '\0';  // fetched anew
         std::free(g_pszReply);    // allocated anew
@@ -136,15 +143,26 @@ protected:
         job.MAILHOST = host.c_str();
         job.FROM = "ann@example.com";
         job.SUBJECT = "Faults";
-        job.MESSAGETEXT = "Hello Bob.\r\n";
-        job.MESSAGETYPE = PART_TEXT;
+        // Related parts come only from relative references.
+        const std::string html =
+            "<p>Hello Bob.</p><img src=\"" + std::filesystem::relative(m_attachment).string() + "\">\r\n";
+        job.MESSAGETEXT = bHtml ? html.c_str() : "Hello Bob.\r\n";
+        job.MESSAGETYPE = bHtml ? PART_HTML : PART_TEXT;
         job.TOADR = Block(&recipient, sizeof recipient);
         job.ATTACHMENTS = Block(&attachment, sizeof attachment);
         job.DEBUGFILE = m_jobLog.c_str();
         job.SERVERERRORMESSAGE = errorReply;
 
         Outcome outcome;
-        outcome.result = _Wrenpost(&job);
+        {
+            std::optional<faults::FailingNew> failingNew;
+            if (nFailingNew >= 0) failingNew.emplace(nFailingNew);
+            outcome.result = _Wrenpost(&job);
+            if (failingNew) {
+                outcome.allocations = failingNew->Count();
+                outcome.newFailed = failingNew->HasFailed();
+            }
+        }
         GlobalFree(job.TOADR);
         GlobalFree(job.ATTACHMENTS);
         outcome.wire = server.Received();
@@ -221,6 +239,48 @@ TEST_F(FaultInjection, EveryFailingCallGivesItsResultAndLeavesNothingBehind)
             }
             EXPECT_TRUE(TempFolderIsEmpty()) << name;
             EXPECT_EQ(OpenDescriptors(), nDescriptors) << name;
+        }
+    }
+}
+
+TEST_F(FaultInjection, EveryFailingNewInsideTheCallGivesOutOfMemoryAndLeavesNothingBehind)
+{
+    for (bool bHtml : {false, true}) {
+        // The first job loads what the process keeps (the registered content
+        // types); counted from the second, every row makes the same allocations.
+        ASSERT_EQ(RunJob(-1, bHtml).result, RESULT_OK);
+        const Outcome census = RunJob(0, bHtml);
+        ASSERT_EQ(census.result, RESULT_OK);
+        if (bHtml) {
+            ASSERT_NE(census.wire.find("cid:"), std::string::npos) << "no related part";
+        }
+        ASSERT_GT(census.allocations, 20);
+
+        for (long nth = 1; nth <= census.allocations; ++nth) {
+            const std::string name = std::string(bHtml ? "html" : "text") + " job, new #" +
+                                     std::to_string(nth) + " of " + std::to_string(census.allocations);
+            const size_t nDescriptors = OpenDescriptors();
+            const Outcome outcome = RunJob(nth, bHtml);
+            ASSERT_TRUE(outcome.newFailed)
+                << name << " result " << outcome.result << " after " << outcome.allocations << "\n"
+                << outcome.log;
+            const bool bEnded = outcome.wire.find("\r\n.\r\n") != std::string::npos;
+            // Once the goodbye is on its way the message was accepted, and a
+            // failure then must not invite the user to send it twice.
+            const bool bAccepted = outcome.wire.find("\r\nQUIT\r\n") != std::string::npos;
+            if (outcome.result == RESULT_OK) {
+                EXPECT_TRUE(bEnded) << name << " reported success for a message never sent whole";
+            } else if (bAccepted) {
+                ADD_FAILURE() << name << " reported " << outcome.result << " for an accepted message";
+            } else {
+                EXPECT_EQ(outcome.result, RESULT_OUT_OF_MEMORY) << name << "\n" << outcome.log;
+            }
+            if (outcome.log.find("WriteOutMessage() -") != std::string::npos) {
+                EXPECT_FALSE(bEnded) << name << " delivered a message it could not compose";
+            }
+            EXPECT_TRUE(TempFolderIsEmpty()) << name;
+            EXPECT_EQ(OpenDescriptors(), nDescriptors) << name;
+            if (HasFailure()) return;  // one broken row says enough; the rest would repeat it
         }
     }
 }

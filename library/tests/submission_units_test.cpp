@@ -164,6 +164,10 @@ TEST(HeaderEncoding, NonAsciiBecomesEncodedWordsAndNamesAreQuoted)
         {"\"Smith, Bob\" <bob@example.org>", "\"Smith, Bob\" <bob@example.org>"},
         {"\"Bob \"the\" Builder\" <bob@example.org>", "\"Bob \\\"the\\\" Builder\" <bob@example.org>"},
         {"\"Back\\slash\" <b@example.org>", "\"Back\\\\slash\" <b@example.org>"},
+        // Escaped as the composer writes them: one entry, kept as it is.
+        {"\"Eve\\\" <e@evil.example>, \\\"B\" <b@example.org>,\"\\\\\" <c@example.org>",
+         "\"Eve\\\" <e@evil.example>, \\\"B\" <b@example.org>,\"\\\\\" <c@example.org>"},
+        {"\"J\xFCrgen \\\"J\\\"\" <j@example.de>", "=?iso-8859-1?B?SvxyZ2VuICJKIg==?= <j@example.de>"},
         {"J\xFCrgen <j@example.de>,\r\n\t\"Ann\" <a@example.com>",
          "=?iso-8859-1?B?SvxyZ2Vu?= <j@example.de>,\r\n\t\"Ann\" <a@example.com>"},
     };

@@ -3,7 +3,6 @@
 
 Usage: send_e2e_test.py PATH-TO-quillnet-send
 """
-import asyncio
 import email
 import email.policy
 import os
@@ -17,7 +16,9 @@ import threading
 import time
 import unittest
 
-from aiosmtpd.smtp import SMTP
+PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "library", "tests", "peers")
+sys.path.insert(0, PEERS)
+from capture_server import CaptureHandler, ThreadedCaptureServer  # noqa: E402
 
 SENDER = sys.argv.pop(1) if len(sys.argv) > 1 else None
 
@@ -26,49 +27,14 @@ def parse(raw):
     return email.message_from_bytes(raw, policy=email.policy.compat32)
 
 
-class Handler:
-    """Keeps every delivered message; refuses recipients at "refused." hosts."""
-
-    def __init__(self):
-        self.messages = []  # (envelope recipients, parsed message, raw bytes)
-
-    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if address.endswith("@refused.example"):
-            return "550 5.1.1 No such user here"
-        envelope.rcpt_tos.append(address)
-        return "250 OK"
-
-    async def handle_DATA(self, server, session, envelope):
-        raw = envelope.original_content or envelope.content
-        self.messages.append((list(envelope.rcpt_tos), parse(raw), raw))
-        return "250 Message accepted"
-
-
 def listener():
     sock = socket.socket()
     sock.bind(("127.0.0.1", 0))
     return sock, sock.getsockname()[1]
 
 
-class SmtpPeer:
-    """aiosmtpd on an ephemeral loopback port, served from its own thread."""
-
-    def __init__(self):
-        self.handler = Handler()
-        self.loop = asyncio.new_event_loop()
-        sock, self.port = listener()
-        self.server = self.loop.run_until_complete(
-            self.loop.create_server(lambda: SMTP(self.handler, decode_data=False), sock=sock))
-        self.thread = threading.Thread(target=self.loop.run_forever, daemon=True)
-        self.thread.start()
-
-    def stop(self):
-        self.loop.call_soon_threadsafe(self.server.close)
-        self.loop.call_soon_threadsafe(self.loop.stop)
-        self.thread.join(10)
-        self.loop.close()
-
-
+# Scripted peers for what a real server does not do on demand (read slowly,
+# speak NNTP); every ordinary delivery goes to the capture server.
 class OneConnectionPeer(threading.Thread):
     """A scripted server for one connection; subclasses talk in serve()."""
 
@@ -154,7 +120,7 @@ def run(*args, stdin=None):
 
 class SendEndToEnd(unittest.TestCase):
     def setUp(self):
-        self.peer = SmtpPeer()
+        self.peer = ThreadedCaptureServer(CaptureHandler(refused_domain="refused.example"))
         self.host = "127.0.0.1:%d" % self.peer.port
         self.dir = tempfile.TemporaryDirectory()
 
@@ -167,6 +133,10 @@ class SendEndToEnd(unittest.TestCase):
         with open(path, "wb") as f:
             f.write(content)
         return path
+
+    def delivered(self):
+        """(envelope recipients, parsed message, raw bytes) of each delivery."""
+        return [(recipients, parse(raw), raw) for _, recipients, raw in self.peer.handler.messages]
 
     def send(self, *args, stdin=None, sender=("--from", "ann@example.com")):
         return run(*sender, "--host", self.host, *args, stdin=stdin)
@@ -181,7 +151,7 @@ class SendEndToEnd(unittest.TestCase):
             "--reply-to", "later@example.com", "--message-file", "-", "--attach", attachment, "--quiet",
             stdin=b"Hello Bob,\r\nthe figures are attached.\r\n")
         self.assertEqual((status, last), (0, "Mail Send OK!"), err)
-        [(recipients, message, raw)] = self.peer.handler.messages
+        [(recipients, message, raw)] = self.delivered()
         self.assertEqual(sorted(recipients),
                          ["bob@example.com", "carl@example.com", "dora@example.com", "eve@example.com"])
         for header, part in (("From", "Ann Sender"), ("From", "ann@example.com"), ("To", "bob@example.com"),
@@ -223,7 +193,7 @@ class SendEndToEnd(unittest.TestCase):
         sock.close()
         got = run("--from", "a@example.com", "--host", "127.0.0.1:%d" % port, *to, "--message", "x")
         self.assertEqual(got[:2], (6, "Error sending E-Mail! Failed to connect. Mail Server not found!"))
-        self.assertEqual(self.peer.handler.messages, [])
+        self.assertEqual(self.delivered(), [])
 
     def test_html_file_carries_its_picture(self):
         picture = b"\x89PNG\r\n\x1a\n" + bytes(200)
@@ -231,7 +201,7 @@ class SendEndToEnd(unittest.TestCase):
         page = self.file("page.html", b'<html><body><p>Hi</p><img src="logo.png"></body></html>\r\n')
         status, last, err = self.send("--to", "bob@example.com", "--html-file", page)
         self.assertEqual((status, last), (0, "Mail Send OK!"), err)
-        kinds = {p.get_content_type(): p for p in self.peer.handler.messages[0][1].walk()}
+        kinds = {p.get_content_type(): p for p in self.delivered()[0][1].walk()}
         self.assertIn(b"cid:", kinds["text/html"].get_payload(decode=True))
         self.assertEqual(kinds["image/png"].get_payload(decode=True), picture)
 
@@ -261,7 +231,7 @@ class SendEndToEnd(unittest.TestCase):
         # Not a terminal (a pipe, as in every other case here): no bar either.
         status, _, err = self.send("--to", "bob@example.com", "--message-file", body)
         self.assertEqual((status, err), (0, ""))
-        self.assertIn(b"line of text\r\n" * 100, self.peer.handler.messages[-1][2])
+        self.assertIn(b"line of text\r\n" * 100, self.delivered()[-1][2])
 
 
 class NewsAndCancelEndToEnd(unittest.TestCase):
@@ -296,9 +266,6 @@ class NewsAndCancelEndToEnd(unittest.TestCase):
         self.assertEqual(out.decode().strip().splitlines()[-1], "Error sending E-Mail! User Cancel")
         self.assertFalse(peer.saw_end_of_data, "a cancelled message must not be completed")
         self.assertLess(peer.data_bytes, 8 * 1024 * 1024)
-
-
-PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "library", "tests", "peers")
 
 
 class LoginEndToEnd(unittest.TestCase):

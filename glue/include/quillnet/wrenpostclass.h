@@ -61,7 +61,8 @@ public:
     void SETMAILER(std::string_view mailer);
     void SETFROM(std::string_view fromName);  // the From text as given
     void SETFROM(std::string_view fromName,
-                 std::string_view fromAddr);  // "\"name\" <addr>" unless addr is blank
+                 std::string_view fromAddr);  // "\"name\" <addr>" unless addr is blank; '"' and
+                                              // '\\' in the name are escaped
     void SETRETURNPATH(std::string_view returnPath);
     void SETREPLYTO(std::string_view replyTo);  // same field as the return path; the later call wins
     void SETORGANIZATION(std::string_view organization);

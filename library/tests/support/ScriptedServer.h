@@ -10,8 +10,7 @@
 // side of a dialogue byte for byte. It listens on 127.0.0.1 on an ephemeral
 // port, takes one connection, runs its steps in a thread of its own and
 // records every byte the client sends until the client closes.
-struct ssl_ctx_st;
-struct ssl_st;
+// Kept apart from peers/capture_server.py: these tests fix every reply byte, split and pause.
 
 // OpenSSL's types, declared here so the header does not pull in OpenSSL.
 struct ssl_ctx_st;

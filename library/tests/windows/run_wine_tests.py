@@ -32,9 +32,9 @@ import time
 from test_certificates import TestCertificates
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PEER = os.path.join(HERE, "smtp_peer.py")
-# The aiosmtpd server of the Linux TLS tests, and the login it is given.
-CAPTURE_SERVER = os.path.join(HERE, "..", "peers", "capture_server.py")
+PEER = os.path.join(HERE, "..", "peers", "capture_server.py")
+# The same server runs the TLS cases, with the login it is given.
+CAPTURE_SERVER = PEER
 LOGIN = "ann:c0rrect horse"
 # The attachment that must cross TLS intact, and how long its run may take.
 HUGE_BYTES = 100 << 20
@@ -116,14 +116,16 @@ def closed_port():
 
 
 class Peer:
-    """A scripted SMTP peer process serving one connection per mode."""
+    """The capture server, serving one connection per mode and keeping the
+    bytes each one received."""
 
     def __init__(self, record_dir, *modes):
         os.makedirs(record_dir, exist_ok=True)
         self.record_dir = record_dir
-        self.process = subprocess.Popen([PYTHON, PEER, record_dir] + list(modes),
-                                        stdout=subprocess.PIPE, text=True)
-        self.port = int(self.process.stdout.readline())
+        self.process = subprocess.Popen([PYTHON, PEER, os.path.join(record_dir, "inbox"), "--ignore-stdin",
+                                         "--any-sender", "--record", record_dir, "--connections"] + list(modes),
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
+        self.port = int(self.process.stdout.readline().split()[1])
         self.server = "127.0.0.1:%d" % self.port
 
     def finish(self):
