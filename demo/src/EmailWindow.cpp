@@ -18,6 +18,7 @@
 
 #include "DatabaseBatchJournal.h"
 #include "MailComposer.h"
+#include "MailLogin.h"
 #include "MassSendThread.h"
 #include "ProgramState.h"
 #include "ReceiverTreeModel.h"
@@ -205,6 +206,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     if (const auto settings = data::SettingsTable(services_.db).first()) {
         mailHost_ = settings->mailHost.left(mailwidth::MailHost);
         mailer_ = settings->mailer.left(mailwidth::Mailer);
+        userName_ = settings->userName;
         senderName_->setText(settings->senderName);
         senderAddress_->setText(settings->senderEmail.left(mailwidth::SenderAddress));
         subject_->setText(settings->standardSubject);
@@ -367,6 +369,7 @@ MailContent EmailWindow::content() const
     MailContent c;
     c.mailHost = mailHost_;
     c.mailer = mailer_;
+    c.userName = userName_;
     c.senderName = senderName_->text();
     c.senderAddress = senderAddress_->text();
     c.subject = subject_->text();
@@ -476,14 +479,32 @@ void EmailWindow::resendFailed()
     if (!report_) return;
     const SendOutcome earlier = report_->outcome();
     if (earlier.failed.empty() || !earlier.sendId) return;
-    const MailContent mail = lastContent_;
     const SendOptions opts = options();
-    const SendOutcome again = runSend(
-        [mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier.sendId, earlier.batchCount, earlier.failed, opts); },
-        true);
-    if (!report_) return;
-    sentBeforeResend_ += again.sentCount;
-    report_->setOutcome(again, sentBeforeResend_ - again.sentCount);
+    withLogin(lastContent_, [this, earlier, opts](const MailContent& mail) {
+        const SendOutcome again = runSend(
+            [mail, earlier, opts](MassSend& s) {
+                return s.resend(mail, earlier.sendId, earlier.batchCount, earlier.failed, opts);
+            },
+            true);
+        if (!report_) return;
+        sentBeforeResend_ += again.sentCount;
+        report_->setOutcome(again, sentBeforeResend_ - again.sentCount);
+    });
+}
+
+void EmailWindow::withLogin(MailContent mail, std::function<void(const MailContent&)> send)
+{
+    MailLogin* login = services_.state ? services_.state->mailLogin() : nullptr;
+    if (!login || !isSubmissionHost(mail.mailHost) || mail.userName.trimmed().isEmpty()) return send(mail);
+    if (waitingForLogin_) return;
+    waitingForLogin_ = true;
+    login->passwordForSend(mail.userName, mail.mailHost, this,
+                           [this, mail, send](const std::optional<QString>& password) mutable {
+                               waitingForLogin_ = false;
+                               if (!password) return;  // cancelled: nothing goes out
+                               mail.password = *password;
+                               send(mail);
+                           });
 }
 
 void EmailWindow::send()
@@ -498,10 +519,11 @@ void EmailWindow::send()
     const MailContent mail = content();  // after the scan: a person's display name is the description
     const SendOptions opts = options();
     lastContent_ = mail;
-    const SendOutcome outcome =
-        runSend([mail, recipients, opts](MassSend& s) { return s.send(mail, recipients, opts); },
-                !recipients.empty());
-    report(outcome, false);
+    withLogin(mail, [this, recipients, opts](const MailContent& m) {
+        const SendOutcome outcome =
+            runSend([m, recipients, opts](MassSend& s) { return s.send(m, recipients, opts); }, !recipients.empty());
+        report(outcome, false);
+    });
 }
 
 void EmailWindow::sendTestToMe()
@@ -510,8 +532,10 @@ void EmailWindow::sendTestToMe()
     if (senderAddress_->text().trimmed().isEmpty()) return ask(tr("No sender address"), senderAddress_);
     const MailContent mail = content();
     const RecipientList me{{senderName_->text().trimmed(), senderAddress_->text().trimmed()}};
-    const SendOutcome outcome = runSend([mail, me](MassSend& s) { return s.send(mail, me, {1, 0}); }, false);
-    report(outcome, true);
+    withLogin(mail, [this, me](const MailContent& m) {
+        const SendOutcome outcome = runSend([m, me](MassSend& s) { return s.send(m, me, {1, 0}); }, false);
+        report(outcome, true);
+    });
 }
 
 }  // namespace demo

@@ -99,13 +99,18 @@ private:
     SendOutcome runSend(std::function<SendOutcome(MassSend&)> work, bool recorded);
     void report(const SendOutcome& outcome, bool alwaysAsMessage, bool asWindow = false);
     void resendFailed();
+    // Runs `send` with `mail` and, for a mail host given as a URL, the
+    // login's password, once the keyring or the user gave it; not at all
+    // when the user cancelled the password question.
+    void withLogin(MailContent mail, std::function<void(const MailContent&)> send);
     void fillAttachments();
     QStringList attachmentFiles() const;
     void ask(const QString& text, QWidget* focus);
 
     Services services_;
     std::unique_ptr<quillnet::WRENPOSTCLASS> mail_;
-    QString mailHost_, mailer_;
+    QString mailHost_, mailer_, userName_;
+    bool waitingForLogin_ = false;  // a send waits for the password: no second one
     QLineEdit* senderName_;
     QLineEdit* senderAddress_;
     QLineEdit* subject_;
