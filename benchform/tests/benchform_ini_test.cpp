@@ -144,8 +144,8 @@ private slots:
 
     void textsAreCutToTheirFieldWidth()
     {
-        writeFile("[Bench-Form 2]\nMailHost=" + std::string(150, 'h') + "\nGroupName=" + std::string(70, 'g') +
-                  "\nSenderName=" + std::string(39, 'n') + "\xC3\xA9" + "overflow\n");
+        writeFile("[Bench-Form 2]\nMailHost=" + std::string(150, 'h') + "\nGroupName=" +
+                  std::string(70, 'g') + "\nSenderName=" + std::string(39, 'n') + "\xC3\xA9" + "overflow\n");
         BenchValues values;
         benchform::GETINI(path(), values);
         QCOMPARE(values.MAILHOST, std::string(127, 'h'));

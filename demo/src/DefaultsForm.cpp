@@ -110,7 +110,8 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
     showSettings(*record_);
     setWindowTitle(QStringLiteral("Standaard instellingen"));
     if (login_) {
-        login_->knownPassword(record_->userName, this, [this](const QString& stored) { showPassword(stored); });
+        login_->knownPassword(record_->userName, this,
+                              [this](const QString& stored) { showPassword(stored); });
     }
 }
 
@@ -188,7 +189,8 @@ void DefaultsForm::save()
     }
     recallCopy() = changed;
     const bool userChanged = nowStored.userName != record_->userName;
-    if (login_ && (password_->isModified() || userChanged)) login_->setPassword(nowStored.userName, password_->text());
+    if (login_ && (password_->isModified() || userChanged))
+        login_->setPassword(nowStored.userName, password_->text());
     closeChildWindow(this);
 }
 

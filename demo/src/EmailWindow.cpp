@@ -520,8 +520,8 @@ void EmailWindow::send()
     const SendOptions opts = options();
     lastContent_ = mail;
     withLogin(mail, [this, recipients, opts](const MailContent& m) {
-        const SendOutcome outcome =
-            runSend([m, recipients, opts](MassSend& s) { return s.send(m, recipients, opts); }, !recipients.empty());
+        const SendOutcome outcome = runSend(
+            [m, recipients, opts](MassSend& s) { return s.send(m, recipients, opts); }, !recipients.empty());
         report(outcome, false);
     });
 }

@@ -1,7 +1,8 @@
 #include "KeychainPasswordStore.h"
 
-#include <QObject>
 #include <qt6keychain/keychain.h>
+
+#include <QObject>
 
 namespace demo {
 
@@ -60,7 +61,8 @@ void KeychainPasswordStore::write(const QString& key, const QString& password, Q
 {
     auto* job = new QKeychain::WritePasswordJob(service_);
     job->setTextData(password);
-    start(job, key, context, [done = std::move(done)](QKeychain::WritePasswordJob& job) { done(resultOf(job)); });
+    start(job, key, context,
+          [done = std::move(done)](QKeychain::WritePasswordJob& job) { done(resultOf(job)); });
 }
 
 void KeychainPasswordStore::remove(const QString& key, QObject* context, Done done)

@@ -1,8 +1,8 @@
 // Puts one mail into the glue object in the order the compose window sends:
 // FREELISTS, the setters, the message, the attachments, the recipients and
 // the To header text. The login goes into USERNAME and USERPASSWORD for a
-// submission host only; for any other host both are emptied. Used for every batch of a mass send, so no batch ever
-// carries lists of the one before it.
+// submission host only; for any other host both are emptied. Used for every batch of a mass send, so no batch
+// ever carries lists of the one before it.
 #ifndef DEMO_MAILCOMPOSER_H
 #define DEMO_MAILCOMPOSER_H
 

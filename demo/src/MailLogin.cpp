@@ -46,7 +46,8 @@ void MailLogin::passwordForSend(const QString& user, const QString& mailHost, QO
     });
 }
 
-void MailLogin::knownPassword(const QString& user, QObject* context, std::function<void(const QString&)> ready)
+void MailLogin::knownPassword(const QString& user, QObject* context,
+                              std::function<void(const QString&)> ready)
 {
     const auto known = known_.constFind(user);
     if (known != known_.constEnd()) return ready(*known);
@@ -102,8 +103,9 @@ void MailLogin::tellOnce()
     told_ = true;
     QString text = QStringLiteral("The desktop's keyring cannot be used");
     if (!unavailableReason_.isEmpty()) text += QStringLiteral(" (%1)").arg(unavailableReason_);
-    text += QStringLiteral(".|The mail password is asked for when a send needs it and kept only until the "
-                           "program ends.");
+    text += QStringLiteral(
+        ".|The mail password is asked for when a send needs it and kept only until the "
+        "program ends.");
     host_.messageBox(text.toStdString(), kCaption, quillnet::MessageIcon::Information,
                      quillnet::MessageButtons::Ok);
 }

@@ -69,14 +69,14 @@ private slots:
     void passwordForTwoSends_data()
     {
         QTest::addColumn<bool>("keyringMissing");
-        QTest::addColumn<QString>("stored");          // in the keyring, or empty
-        QTest::addColumn<QStringList>("typed");       // answers to password questions
-        QTest::addColumn<QStringList>("expected");    // what each of two sends gets
+        QTest::addColumn<QString>("stored");        // in the keyring, or empty
+        QTest::addColumn<QStringList>("typed");     // answers to password questions
+        QTest::addColumn<QStringList>("expected");  // what each of two sends gets
         QTest::addColumn<int>("questions");
         QTest::addColumn<int>("keyringNotices");
 
-        QTest::newRow("from the keyring") << false << "kept" << QStringList{} << QStringList{"kept", "kept"} << 0
-                                          << 0;
+        QTest::newRow("from the keyring")
+            << false << "kept" << QStringList{} << QStringList{"kept", "kept"} << 0 << 0;
         QTest::newRow("no keyring: asked once, said once")
             << true << "" << QStringList{"typed"} << QStringList{"typed", "typed"} << 1 << 1;
         QTest::newRow("keyring without the entry: asked once")

@@ -42,7 +42,8 @@ private:
     {
         ++calls;
         QTimer::singleShot(0, context, [this, done = std::move(done), work] {
-            done(missing ? Result{Status::Unavailable, {}, QStringLiteral("no keyring in this test")} : work());
+            done(missing ? Result{Status::Unavailable, {}, QStringLiteral("no keyring in this test")}
+                         : work());
         });
     }
 };

@@ -118,7 +118,8 @@ std::optional<std::string> QtHostServices::askPassword(const std::string& prompt
         const QString password = QInputDialog::getText(
             QApplication::activeWindow(),
             caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption),
-            QString::fromStdString(quillnet::messageBoxLines(prompt)), QLineEdit::Password, QString(), &accepted);
+            QString::fromStdString(quillnet::messageBoxLines(prompt)), QLineEdit::Password, QString(),
+            &accepted);
         if (!accepted) return std::nullopt;
         return password.toStdString();
     });
