@@ -31,6 +31,7 @@ if(QUILLNET_BUILD_TESTS)
   demo_mail_test(demo_emailwindow_test)
   # Delivers to a real SMTP server on loopback and checks there.
   demo_mail_test(demo_masssend_delivery_test)
+  target_include_directories(demo_masssend_delivery_test PRIVATE tests/support)
   target_compile_definitions(demo_masssend_delivery_test PRIVATE
     DEMO_CAPTURE_SERVER="${PROJECT_SOURCE_DIR}/library/tests/peers/capture_server.py"
     DEMO_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/tests/check_mass_send.py"

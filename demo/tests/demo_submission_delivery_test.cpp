@@ -1,10 +1,10 @@
 // "Send a test to me" through the real library to aiosmtpd on loopback with
 // STARTTLS and a required login, on a desktop without a keyring: the
 // password is asked for once, and both sends arrive (so both logged in).
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "CaptureServerProcess.h"
 #include "EmailWindow.h"
 #include "GlueText.h"
 #include "InMemoryPasswordStore.h"
@@ -24,7 +24,7 @@ class SubmissionDeliveryTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QProcess server;
+    CaptureServerProcess server;
     QString inbox;
     int port = 0;
 
@@ -40,23 +40,14 @@ private slots:
         qputenv("MAIL_TEMP", dir.path().toUtf8());
         inbox = dir.filePath("inbox");
         QVERIFY(QDir().mkpath(inbox));
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(QStringLiteral(DEMO_PYTHON),
-                     {QStringLiteral(DEMO_CAPTURE_SERVER), inbox, "--cert",
-                      QString::fromStdString(certificates.localhost), "--key",
-                      QString::fromStdString(dialoguetest::TestCertificates::KeyOf(certificates.localhost)),
-                      "--auth", QStringLiteral("ann:") + kPassword});
-        QVERIFY(server.waitForStarted(10000));
-        QVERIFY(server.waitForReadyRead(20000));
-        const QByteArray line = server.readLine().trimmed();
-        QVERIFY2(line.startsWith("PORT "), line.constData());
-        port = line.mid(5).toInt();
+        port = server.start(
+            QStringLiteral(DEMO_PYTHON), QStringLiteral(DEMO_CAPTURE_SERVER), inbox,
+            {"--cert", QString::fromStdString(certificates.localhost), "--key",
+             QString::fromStdString(dialoguetest::TestCertificates::KeyOf(certificates.localhost)), "--auth",
+             QStringLiteral("ann:") + kPassword});
+        QVERIFY2(port > 0, "aiosmtpd (python3-aiosmtpd) did not start");
     }
-    void cleanupTestCase()
-    {
-        server.closeWriteChannel();  // the server ends when its input closes
-        if (!server.waitForFinished(10000)) server.kill();
-    }
+    void cleanupTestCase() { server.stop(); }
 
     void testMailsLogInWithThePasswordAskedForOnce()
     {
