@@ -82,7 +82,6 @@ void ScanPage(benchmark::State& state, const std::string& page)
         CMailPart* pPart = new CMailPart(&session);
         pPart->m_bHtml = 1;
         pPart->m_pszData = page;
-        pPart->m_bHasData = true;
         state.ResumeTiming();
 
         pPart->GetRelatedParts();

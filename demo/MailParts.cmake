@@ -32,12 +32,18 @@ if(QUILLNET_BUILD_TESTS)
   demo_mail_test(demo_emailwindow_test)
   # Delivers to a real SMTP server on loopback and checks there.
   demo_mail_test(demo_masssend_delivery_test)
+  target_include_directories(demo_masssend_delivery_test PRIVATE tests/support)
   target_compile_definitions(demo_masssend_delivery_test PRIVATE
     DEMO_CAPTURE_SERVER="${PROJECT_SOURCE_DIR}/library/tests/peers/capture_server.py"
     DEMO_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/tests/check_mass_send.py"
     DEMO_PYTHON="/usr/bin/python3")
-  # A send report on a real display, for a look at it: not a test.
-  add_executable(demo_report_snapshot EXCLUDE_FROM_ALL tests/demo_report_snapshot.cpp)
-  set_target_properties(demo_report_snapshot PROPERTIES AUTOMOC ON)
-  target_link_libraries(demo_report_snapshot PRIVATE demo_mail quillnet_glue_testing)
+  # The mail login, its password store and the Defaults form's password.
+  demo_mail_test(demo_maillogin_test)
+  target_include_directories(demo_maillogin_test PRIVATE tests/support)
+  # A send with login over STARTTLS to aiosmtpd with the library tests' certificates.
+  demo_mail_test(demo_submission_delivery_test ${PROJECT_SOURCE_DIR}/library/tests/support/TestCertificates.cpp)
+  target_include_directories(demo_submission_delivery_test PRIVATE tests/support ${PROJECT_SOURCE_DIR}/library/tests)
+  target_compile_definitions(demo_submission_delivery_test PRIVATE
+    DEMO_CAPTURE_SERVER="${PROJECT_SOURCE_DIR}/library/tests/peers/capture_server.py"
+    DEMO_PYTHON="/usr/bin/python3")
 endif()

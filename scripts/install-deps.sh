@@ -9,7 +9,7 @@ packages=(
   media-types
   gcc-multilib g++-multilib
   python3 python3-aiosmtpd
-  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qtkeychain-qt6-dev
   postgresql
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
   libgnutls30

@@ -11,7 +11,9 @@ namespace benchform {
 
 // Widths of the form's fields, in characters.
 namespace width {
-constexpr int MAILHOST = 40;
+// Room for a URL such as "smtp+starttls://relay.example.org:587": the
+// library keeps at most 127 bytes of a host setting and refuses a longer one.
+constexpr int MAILHOST = 127;
 constexpr int MAILER = 40;
 constexpr int SENDERNAME = 40;
 constexpr int SENDERADDRESS = 100;

@@ -144,11 +144,11 @@ private slots:
 
     void textsAreCutToTheirFieldWidth()
     {
-        writeFile("[Bench-Form 2]\nMailHost=" + std::string(50, 'h') + "\nGroupName=" + std::string(70, 'g') +
-                  "\nSenderName=" + std::string(39, 'n') + "\xC3\xA9" + "overflow\n");
+        writeFile("[Bench-Form 2]\nMailHost=" + std::string(150, 'h') + "\nGroupName=" +
+                  std::string(70, 'g') + "\nSenderName=" + std::string(39, 'n') + "\xC3\xA9" + "overflow\n");
         BenchValues values;
         benchform::GETINI(path(), values);
-        QCOMPARE(values.MAILHOST, std::string(40, 'h'));
+        QCOMPARE(values.MAILHOST, std::string(127, 'h'));
         QCOMPARE(values.GROUPNAME, std::string(63, 'g'));
         // 40 characters, the last one two bytes.
         QCOMPARE(values.SENDERNAME, std::string(39, 'n') + "\xC3\xA9");

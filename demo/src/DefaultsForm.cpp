@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "ChildWindow.h"
+#include "GlueText.h"
+#include "MailLogin.h"
 #include "demo/data/SettingsTable.h"
 
 namespace demo {
@@ -38,8 +40,8 @@ QLineEdit* addLine(QFormLayout* layout, const char* prompt, int maxLength)
 }  // namespace
 
 DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const ErrorManager& errors,
-                           QWidget* parent)
-    : QWidget(parent), database_(database), errors_(errors)
+                           MailLogin* login, QWidget* parent)
+    : QWidget(parent), database_(database), errors_(errors), login_(login)
 {
     setObjectName(QStringLiteral("Defaults"));
     setWindowTitle(QStringLiteral("Defaults"));
@@ -47,6 +49,14 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
 
     auto* form = new QFormLayout;
     mailHost_ = addLine(form, "Mail Host :", width::MailHost);
+    mailHost_->setToolTip(QStringLiteral(
+        "Host name (plain mail), or smtp+starttls://host[:port] or smtps://host[:port] to log in over TLS"));
+    user_ = addLine(form, "User", width::UserName);
+    user_->setToolTip(QStringLiteral("Login at a mail host given as smtp+starttls:// or smtps://"));
+    password_ = addLine(form, "Password", kGlueTextBytes);
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setToolTip(QStringLiteral("Kept in the desktop's keyring, never in the database"));
+    password_->setEnabled(login_ != nullptr);
     mailer_ = addLine(form, "Mailer  :", width::Mailer);
     senderName_ = addLine(form, "Sendername :", width::SenderName);
     senderEmail_ = addLine(form, "Sender Email :", width::SenderEmail);
@@ -99,11 +109,27 @@ DefaultsForm::DefaultsForm(const demo::data::ContactDatabase& database, const Er
     }
     showSettings(*record_);
     setWindowTitle(QStringLiteral("Standaard instellingen"));
+    if (login_) {
+        login_->knownPassword(record_->userName, this,
+                              [this](const QString& stored) { showPassword(stored); });
+    }
+}
+
+void DefaultsForm::showPassword(const QString& stored)
+{
+    // What the user typed while the keyring was answering wins.
+    if (!password_->isModified()) password_->setText(stored);
+    if (login_->keyringUnavailable()) {
+        password_->setPlaceholderText(QStringLiteral("no keyring: kept until the program ends"));
+        password_->setToolTip(QStringLiteral(
+            "The desktop's keyring cannot be used: the password is kept in memory for this run only"));
+    }
 }
 
 void DefaultsForm::showSettings(const Settings& settings)
 {
     mailHost_->setText(settings.mailHost);
+    user_->setText(settings.userName);
     mailer_->setText(settings.mailer);
     senderName_->setText(settings.senderName);
     senderEmail_->setText(settings.senderEmail);
@@ -118,6 +144,7 @@ Settings DefaultsForm::values() const
     // Fields the form does not show keep their stored values.
     Settings settings = record_.value_or(Settings{});
     settings.mailHost = mailHost_->text();
+    settings.userName = user_->text();
     settings.mailer = mailer_->text();
     settings.senderName = senderName_->text();
     settings.senderEmail = senderEmail_->text();
@@ -161,6 +188,9 @@ void DefaultsForm::save()
         return;
     }
     recallCopy() = changed;
+    const bool userChanged = nowStored.userName != record_->userName;
+    if (login_ && (password_->isModified() || userChanged))
+        login_->setPassword(nowStored.userName, password_->text());
     closeChildWindow(this);
 }
 
@@ -173,6 +203,7 @@ void DefaultsForm::recallPreviousValue()
         return focused != nullptr && (focused == field || field->isAncestorOf(focused));
     };
     if (holds(mailHost_)) mailHost_->setText(copy->mailHost);
+    if (holds(user_)) user_->setText(copy->userName);
     if (holds(mailer_)) mailer_->setText(copy->mailer);
     if (holds(senderName_)) senderName_->setText(copy->senderName);
     if (holds(senderEmail_)) senderEmail_->setText(copy->senderEmail);

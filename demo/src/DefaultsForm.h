@@ -8,6 +8,11 @@
 // run; after a save refused because another station changed the record, the
 // values that were refused.
 //
+// "User" is the login at a mail host given as a URL and is a setting like the
+// others; "Password" goes to the MailLogin (the desktop's keyring), never into
+// the record. The form shows the stored password once the keyring has
+// answered, and "OK" hands it on only when it was edited or the user changed.
+//
 // Whatever its caller asked for, the form changes: it has no insert or
 // delete, so the invalid-request boxes of FormRequest.h never come from it.
 #ifndef DEMO_DEFAULTSFORM_H
@@ -28,14 +33,17 @@ class QPushButton;
 
 namespace demo {
 
+class MailLogin;
+
 class DefaultsForm : public QWidget, public NavigationTarget {
     Q_OBJECT
 
 public:
     // Reads (or creates) the record. When that fails the failure has been
-    // shown and isUsable() is false: the caller closes the form.
+    // shown and isUsable() is false: the caller closes the form. Without a
+    // login the password cannot be set.
     DefaultsForm(const demo::data::ContactDatabase& database, const ErrorManager& errors,
-                 QWidget* parent = nullptr);
+                 MailLogin* login = nullptr, QWidget* parent = nullptr);
 
     bool isUsable() const { return record_.has_value(); }
 
@@ -49,6 +57,8 @@ public:
 
     // The field widgets, by what they hold.
     QLineEdit* mailHost() const { return mailHost_; }
+    QLineEdit* user() const { return user_; }
+    QLineEdit* password() const { return password_; }
     QLineEdit* mailer() const { return mailer_; }
     QLineEdit* senderName() const { return senderName_; }
     QLineEdit* senderEmail() const { return senderEmail_; }
@@ -63,12 +73,16 @@ private:
     void showSettings(const demo::data::Settings& settings);
     void save();
     void limitFooter();
+    void showPassword(const QString& stored);
 
     const demo::data::ContactDatabase& database_;
     const ErrorManager& errors_;
+    MailLogin* login_;
     std::optional<demo::data::Settings> record_;  // as read, for the check against other stations
 
     QLineEdit* mailHost_;
+    QLineEdit* user_;
+    QLineEdit* password_;
     QLineEdit* mailer_;
     QLineEdit* senderName_;
     QLineEdit* senderEmail_;

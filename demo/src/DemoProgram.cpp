@@ -7,6 +7,8 @@
 #include "AnimationOption.h"
 #include "ErrorManager.h"
 #include "IniManager.h"
+#include "KeychainPasswordStore.h"
+#include "MailLogin.h"
 #include "MainFrame.h"
 #include "ProgramState.h"
 #include "demo/data/ContactDatabase.h"
@@ -47,6 +49,9 @@ int DemoProgram::run()
             } else {
                 step(QStringLiteral("data opened"));
                 ProgramState state;
+                KeychainPasswordStore keyring;
+                MailLogin login(keyring, host_);
+                state.setMailLogin(&login);
                 MainFrame frame(*database, errors, state, hooks_,
                                 quillnet::qt::configFilePath(kAnimationIniFileName));
                 QEventLoop untilClosed;

@@ -19,6 +19,7 @@
 
 #include "DatabaseBatchJournal.h"
 #include "MailComposer.h"
+#include "MailLogin.h"
 #include "MassSendThread.h"
 #include "ProgramState.h"
 #include "ReceiverTreeModel.h"
@@ -210,6 +211,7 @@ EmailWindow::EmailWindow(Services services, QWidget* parent)
     if (const auto settings = data::SettingsTable(services_.db).first()) {
         mailHost_ = settings->mailHost.left(mailwidth::MailHost);
         mailer_ = settings->mailer.left(mailwidth::Mailer);
+        userName_ = settings->userName;
         senderName_->setText(settings->senderName);
         senderAddress_->setText(settings->senderEmail.left(mailwidth::SenderAddress));
         subject_->setText(settings->standardSubject);
@@ -372,6 +374,7 @@ MailContent EmailWindow::content() const
     MailContent c;
     c.mailHost = mailHost_;
     c.mailer = mailer_;
+    c.userName = userName_;
     c.senderName = senderName_->text();
     c.senderAddress = senderAddress_->text();
     c.subject = subject_->text();
@@ -545,16 +548,36 @@ void EmailWindow::resendFailed()
         earlier.failed = std::move(rest);
         if (earlier.failed.empty() && earlier.unrecorded.empty()) return;
     }
-    const MailContent mail = recorded->mail;
+    MailContent recordedMail = recorded->mail;
+    // A journal written before logins were kept has no user: the current one logs in.
+    if (recordedMail.userName.isEmpty()) recordedMail.userName = userName_;
     const SendOptions opts = options();
-    SendOutcome again = runSend([mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier, opts); },
-                                true, mail, recorded->charset);
-    if (!report_) return;
-    again.failed.insert(again.failed.end(), heldBack.begin(), heldBack.end());
-    std::sort(again.failed.begin(), again.failed.end(),
-              [](const BatchResult& a, const BatchResult& b) { return a.batchNumber < b.batchNumber; });
-    sentBeforeResend_ += again.sentCount;
-    report_->setOutcome(again, sentBeforeResend_ - again.sentCount);
+    const QByteArray charset = recorded->charset;
+    withLogin(recordedMail, [this, earlier, heldBack, opts, charset](const MailContent& mail) {
+        SendOutcome again = runSend([mail, earlier, opts](MassSend& s) { return s.resend(mail, earlier, opts); },
+                                    true, mail, charset);
+        if (!report_) return;
+        again.failed.insert(again.failed.end(), heldBack.begin(), heldBack.end());
+        std::sort(again.failed.begin(), again.failed.end(),
+                  [](const BatchResult& a, const BatchResult& b) { return a.batchNumber < b.batchNumber; });
+        sentBeforeResend_ += again.sentCount;
+        report_->setOutcome(again, sentBeforeResend_ - again.sentCount);
+    });
+}
+
+void EmailWindow::withLogin(MailContent mail, std::function<void(const MailContent&)> send)
+{
+    MailLogin* login = services_.state ? services_.state->mailLogin() : nullptr;
+    if (!login || !isSubmissionHost(mail.mailHost) || mail.userName.trimmed().isEmpty()) return send(mail);
+    if (waitingForLogin_) return;
+    waitingForLogin_ = true;
+    login->passwordForSend(mail.userName, mail.mailHost, this,
+                           [this, mail, send](const std::optional<QString>& password) mutable {
+                               waitingForLogin_ = false;
+                               if (!password) return;  // cancelled: nothing goes out
+                               mail.password = *password;
+                               send(mail);
+                           });
 }
 
 void EmailWindow::send()
@@ -568,10 +591,11 @@ void EmailWindow::send()
     const RecipientList recipients = gatherRecipients();
     const MailContent mail = content();  // after the scan: a person's display name is the description
     const SendOptions opts = options();
-    const SendOutcome outcome =
-        runSend([mail, recipients, opts](MassSend& s) { return s.send(mail, recipients, opts); },
-                !recipients.empty(), mail);
-    report(outcome, false);
+    withLogin(mail, [this, recipients, opts](const MailContent& m) {
+        const SendOutcome outcome = runSend(
+            [m, recipients, opts](MassSend& s) { return s.send(m, recipients, opts); }, !recipients.empty(), m);
+        report(outcome, false);
+    });
 }
 
 void EmailWindow::sendTestToMe()
@@ -580,12 +604,10 @@ void EmailWindow::sendTestToMe()
     if (senderAddress_->text().trimmed().isEmpty()) return ask(tr("No sender address"), senderAddress_);
     const MailContent mail = content();
     const RecipientList me{{senderName_->text().trimmed(), senderAddress_->text().trimmed()}};
-    const SendOutcome outcome = runSend(
-        [mail, me](MassSend& s) {
-            return s.send(mail, me, {1, 0});
-        },
-        false, mail);
-    report(outcome, true);
+    withLogin(mail, [this, me](const MailContent& m) {
+        const SendOutcome outcome = runSend([m, me](MassSend& s) { return s.send(m, me, {1, 0}); }, false, m);
+        report(outcome, true);
+    });
 }
 
 }  // namespace demo

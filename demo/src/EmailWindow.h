@@ -109,13 +109,18 @@ private:
     // The mail the journal kept for send `sendId`, once the user has agreed
     // to any file that changed since; none when the user or the files say no.
     std::optional<Resend> recordedMail(qint64 sendId);
+    // Runs `send` with `mail` and, for a mail host given as a URL, the
+    // login's password, once the keyring or the user gave it; not at all
+    // when the user cancelled the password question.
+    void withLogin(MailContent mail, std::function<void(const MailContent&)> send);
     void fillAttachments();
     QStringList attachmentFiles() const;
     void ask(const QString& text, QWidget* focus);
 
     Services services_;
     std::unique_ptr<quillnet::WRENPOSTCLASS> mail_;
-    QString mailHost_, mailer_;
+    QString mailHost_, mailer_, userName_;
+    bool waitingForLogin_ = false;  // a send waits for the password: no second one
     QLineEdit* senderName_;
     QLineEdit* senderAddress_;
     QLineEdit* subject_;

@@ -1,5 +1,7 @@
 #include "MailComposer.h"
 
+#include <cstdio>
+
 #include "GlueText.h"
 
 namespace demo {
@@ -13,7 +15,18 @@ bool isAtomText(QChar c)
     return QStringLiteral("!#$%&'*+-/=?^_`{|}~").contains(c);
 }
 
+template <size_t N>
+void setBuffer(char (&buffer)[N], const std::string& text)
+{
+    std::snprintf(buffer, N, "%s", text.c_str());
+}
+
 }  // namespace
+
+bool isSubmissionHost(const QString& mailHost)
+{
+    return mailHost.contains(QLatin1String("://"));
+}
 
 QString emptyAddressGroup(const QString& description)
 {
@@ -41,6 +54,10 @@ void composeMail(quillnet::WRENPOSTCLASS& mail, const MailContent& content, cons
     using namespace mailwidth;
     mail.FREELISTS();
     mail.SETMAILHOST(glueText(content.mailHost, MailHost));
+    const bool login = isSubmissionHost(content.mailHost);
+    setBuffer(mail.USERNAME, login ? glueText(content.userName, kGlueTextBytes) : std::string());
+    // A password is taken as typed: blanks at its end belong to it.
+    setBuffer(mail.USERPASSWORD, login ? content.password.toStdString() : std::string());
     mail.SETMAILER(glueText(content.mailer, Mailer));
     mail.SETFROM(glueText(content.senderName, SenderName), glueText(content.senderAddress, SenderAddress));
     mail.SETRETURNPATH(glueText(content.senderAddress, SenderAddress));

@@ -1,7 +1,8 @@
 // Puts one mail into the glue object in the order the compose window sends:
 // FREELISTS, the setters, the message, the attachments, the recipients and
-// the To header text. Used for every batch of a mass send, so no batch ever
-// carries lists of the one before it.
+// the To header text. The login goes into USERNAME and USERPASSWORD for a
+// submission host only; for any other host both are emptied. Used for every batch of a mass send, so no batch
+// ever carries lists of the one before it.
 #ifndef DEMO_MAILCOMPOSER_H
 #define DEMO_MAILCOMPOSER_H
 
@@ -17,6 +18,10 @@ constexpr int SenderName = 120, SenderAddress = 120, Subject = 120, MessageText 
               ReceiverText = 120, ReceiverDescription = 150, RecipientName = 120, MailHost = 120, Mailer = 120,
               AttachmentFile = 255;
 }
+
+// True for a mail host given as a URL ("smtp+starttls://...", "smtps://..."):
+// the library then submits over TLS and logs in with the user and password.
+bool isSubmissionHost(const QString& mailHost);
 
 // The To header text for a mail to `recipientCount` people: the receiver
 // text when given; else, for more than one recipient, the receiver

@@ -10,6 +10,10 @@ namespace demo {
 
 struct MailContent {
     QString mailHost;
+    // The login, used only when mailHost is a URL (isSubmissionHost). The
+    // password is filled in just before a send and never kept for the next.
+    QString userName;
+    QString password;
     QString mailer;
     QString senderName;
     QString senderAddress;

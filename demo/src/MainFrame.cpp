@@ -268,7 +268,7 @@ void MainFrame::openHelp(const QString& anchor)
 
 DefaultsForm* MainFrame::openDefaults()
 {
-    auto* form = new DefaultsForm(database_, errors_);
+    auto* form = new DefaultsForm(database_, errors_, state_.mailLogin());
     if (!form->isUsable()) {
         delete form;
         return nullptr;

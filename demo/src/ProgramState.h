@@ -1,7 +1,8 @@
 // The values the whole program shares: the display-name option, the figures
 // of the send that is running and the mail object of the open mail window.
 // Windows on the window thread and sends on their own threads read and write
-// them, so each one is atomic.
+// them, so each one is atomic. The mail login is set once, before the frame
+// opens, and used on the window thread only.
 #ifndef DEMO_PROGRAMSTATE_H
 #define DEMO_PROGRAMSTATE_H
 
@@ -12,6 +13,8 @@
 #include "quillnet/wrenpostclass.h"
 
 namespace demo {
+
+class MailLogin;
 
 class ProgramState : public QObject {
     Q_OBJECT
@@ -34,6 +37,10 @@ public:
     quillnet::WRENPOSTCLASS* mail() const { return mail_; }
     void setMail(quillnet::WRENPOSTCLASS* mail) { mail_ = mail; }
 
+    // The login for a mail host given as a URL, or nullptr: sends then carry none.
+    MailLogin* mailLogin() const { return mailLogin_; }
+    void setMailLogin(MailLogin* login) { mailLogin_ = login; }
+
 signals:
     void lastNameFirstChanged(bool on);
 
@@ -42,6 +49,7 @@ private:
     std::atomic<int32_t> progressPercentage_{0};
     std::atomic<int32_t> sendResult_{0};
     std::atomic<quillnet::WRENPOSTCLASS*> mail_{nullptr};
+    MailLogin* mailLogin_ = nullptr;
 };
 
 }  // namespace demo

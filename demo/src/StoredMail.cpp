@@ -61,6 +61,8 @@ QString storedMailText(const StoredMail& mail)
     const QJsonObject o{{"format", kFormat},
                         {"mailHost", c.mailHost},
                         {"mailer", c.mailer},
+                        // the login's user, never its password
+                        {"userName", c.userName},
                         {"senderName", c.senderName},
                         {"senderAddress", c.senderAddress},
                         {"subject", c.subject},
@@ -85,6 +87,7 @@ std::optional<StoredMail> storedMailFromText(const QString& text)
     MailContent& c = mail.content;
     c.mailHost = s(o, "mailHost");
     c.mailer = s(o, "mailer");
+    c.userName = s(o, "userName");
     c.senderName = s(o, "senderName");
     c.senderAddress = s(o, "senderAddress");
     c.subject = s(o, "subject");

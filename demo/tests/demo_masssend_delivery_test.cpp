@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "CaptureServerProcess.h"
 #include "EmailWindow.h"
 #include "GlueText.h"
 #include "RecordingHostServices.h"
@@ -24,7 +25,7 @@ class MassSendDeliveryTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QProcess server;
+    CaptureServerProcess server;
     QString inbox;
     int port = 0;
 
@@ -41,19 +42,10 @@ private slots:
         useUtf8MailParts();
         inbox = dir.filePath("inbox");
         QVERIFY(QDir().mkpath(inbox));
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(QStringLiteral(DEMO_PYTHON), {QStringLiteral(DEMO_CAPTURE_SERVER), inbox});
-        QVERIFY(server.waitForStarted(10000));
-        QVERIFY(server.waitForReadyRead(20000));
-        const QByteArray line = server.readLine().trimmed();
-        QVERIFY2(line.startsWith("PORT "), line.constData());
-        port = line.mid(5).toInt();
+        port = server.start(QStringLiteral(DEMO_PYTHON), QStringLiteral(DEMO_CAPTURE_SERVER), inbox);
+        QVERIFY2(port > 0, "aiosmtpd (python3-aiosmtpd) did not start");
     }
-    void cleanupTestCase()
-    {
-        server.closeWriteChannel();  // the server ends when its input closes
-        if (!server.waitForFinished(10000)) server.kill();
-    }
+    void cleanupTestCase() { server.stop(); }
 
     void everyPersonIsReachedOnceWithAttachmentAndPicture()
     {

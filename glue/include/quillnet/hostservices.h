@@ -1,7 +1,8 @@
 // What the glue and its hosts need from the program around them: message
-// boxes, a file dialog and a beep. A console host answers on standard error,
-// a window host with real dialogs, a test with a recording double, so no code
-// path in the glue ever blocks on a modal box it cannot see.
+// boxes, a file dialog, a password question and a beep. A console host
+// answers on standard error, a window host with real dialogs, a test with a
+// recording double, so no code path in the glue ever blocks on a modal box it
+// cannot see.
 #ifndef QUILLNET_HOSTSERVICES_H
 #define QUILLNET_HOSTSERVICES_H
 
@@ -49,6 +50,16 @@ public:
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
 
     virtual void beep() = 0;
+
+    // Asks for a secret (a password) with its characters hidden as they are
+    // typed. No value when the user cancelled or the host has no way to ask
+    // without showing it, which is what hosts without such a field answer.
+    virtual std::optional<std::string> askPassword(const std::string& prompt, const std::string& caption)
+    {
+        (void)prompt;
+        (void)caption;
+        return std::nullopt;
+    }
 };
 
 // Host services for programs without windows: message boxes go to standard

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QThread>
 
@@ -106,6 +108,20 @@ void QtHostServices::beep()
     onWindowThread<bool>([] {
         QApplication::beep();
         return true;
+    });
+}
+
+std::optional<std::string> QtHostServices::askPassword(const std::string& prompt, const std::string& caption)
+{
+    return onWindowThread<std::optional<std::string>>([&]() -> std::optional<std::string> {
+        bool accepted = false;
+        const QString password = QInputDialog::getText(
+            QApplication::activeWindow(),
+            caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption),
+            QString::fromStdString(quillnet::messageBoxLines(prompt)), QLineEdit::Password, QString(),
+            &accepted);
+        if (!accepted) return std::nullopt;
+        return password.toStdString();
     });
 }
 

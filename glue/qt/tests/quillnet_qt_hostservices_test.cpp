@@ -2,6 +2,8 @@
 // thread asks for them, with each modal dialog answered by a timer.
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -140,6 +142,29 @@ private slots:
         QVERIFY(saving);
         QVERIFY(chosen.has_value());
         QCOMPARE(QString::fromStdString(*chosen), dir.filePath("persons.csv"));
+    }
+
+    void passwordQuestionHidesWhatIsTypedAndReportsCancel()
+    {
+        quillnet::qt::QtHostServices host;
+        QString shown;
+        bool hidden = false;
+        answerWhenOpen<QInputDialog>([&](QInputDialog& dialog) {
+            shown = dialog.labelText() + "/" + dialog.windowTitle();
+            hidden = dialog.textEchoMode() == QLineEdit::Password;
+            dialog.setTextValue(QStringLiteral("pass word "));
+            dialog.accept();
+        });
+        std::optional<std::string> typed;
+        std::thread sender([&] { typed = host.askPassword("Password of ann:", "Mail login"); });
+        QTRY_VERIFY(!shown.isEmpty());
+        sender.join();
+        QCOMPARE(shown, QStringLiteral("Password of ann:/Mail login"));
+        QVERIFY(hidden);
+        QCOMPARE(typed, std::optional<std::string>("pass word "));
+
+        answerWhenOpen<QInputDialog>([](QInputDialog& dialog) { dialog.reject(); });
+        QCOMPARE(host.askPassword("Password of ann:", ""), std::optional<std::string>());
     }
 };
 

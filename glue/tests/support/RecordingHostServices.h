@@ -1,6 +1,6 @@
-// Host services for tests: records every message box, file dialog and beep.
-// Boxes are answered OK (Yes for questions); file dialogs from a queue the
-// test fills, cancelled when it is empty.
+// Host services for tests: records every message box, file dialog, password
+// question and beep. Boxes are answered OK (Yes for questions); file dialogs
+// and password questions from queues the test fills, cancelled when empty.
 #ifndef QUILLNET_RECORDINGHOSTSERVICES_H
 #define QUILLNET_RECORDINGHOSTSERVICES_H
 
@@ -59,6 +59,27 @@ public:
         ++beeps_;
     }
 
+    std::optional<std::string> askPassword(const std::string& prompt, const std::string& caption) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        passwordPrompts_.push_back(caption + ": " + prompt);
+        if (passwordAnswers_.empty()) return std::nullopt;
+        std::string answer = passwordAnswers_.front();
+        passwordAnswers_.pop_front();
+        return answer;
+    }
+
+    void answerNextPasswordQuestion(std::string password)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        passwordAnswers_.push_back(std::move(password));
+    }
+    // "caption: prompt" of every password question, in order.
+    std::vector<std::string> passwordPrompts() const
+    {
+        return std::lock_guard<std::mutex>(mutex_), passwordPrompts_;
+    }
+
     void answerNextFileDialog(std::string path)
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -89,6 +110,8 @@ private:
     std::vector<Box> boxes_;
     std::vector<FileDialogRequest> fileRequests_;
     std::deque<std::string> fileAnswers_;
+    std::vector<std::string> passwordPrompts_;
+    std::deque<std::string> passwordAnswers_;
     int beeps_ = 0;
 };
 

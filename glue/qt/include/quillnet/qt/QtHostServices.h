@@ -20,6 +20,8 @@ public:
                                                   quillnet::MessageAnswer defaultAnswer) override;
     std::optional<std::string> chooseFile(const quillnet::FileDialogRequest& request) override;
     void beep() override;
+    // A line edit in password mode; Cancel or Escape gives no value.
+    std::optional<std::string> askPassword(const std::string& prompt, const std::string& caption) override;
 };
 
 // "name|pattern|name|pattern" as Qt name filters ("name (pattern)"); a
