@@ -25,7 +25,7 @@ public:
     enum Outcome { kSent, kCancelled, kReadFailed };
 
     static constexpr size_t kBlockSize = 1024;
-    static constexpr size_t kWriteSize = 64 * 1024;
+    static constexpr size_t kWriteSize = 256 * 1024;
 
     CMessageTransfer(Writer writer, const ProgressHooks& hooks);
 

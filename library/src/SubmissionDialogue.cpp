@@ -4,11 +4,13 @@
 // reader keeps bytes that arrive early, so pipelined replies stay in order.
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "AsciiText.h"
 #include "Diagnostics.h"
 #include "Globals.h"
 #include "RecipientList.h"
@@ -23,24 +25,22 @@
 
 namespace {
 
+// Read size of the 8-bit scan: the message file is read whole once more.
+constexpr size_t kScanChunk = 256 * 1024;
+
 bool HasNonAscii(const std::string& text)
 {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    }
-    return false;
+    return HasEightBitBytes(text.data(), text.size());
 }
 
 // True when the file holds a byte outside US-ASCII; reads it from its start.
 bool FileHasEightBitBytes(FILE* pFile)
 {
     std::rewind(pFile);
-    char buffer[64 * 1024];
+    std::unique_ptr<char[]> pBuffer(new char[kScanChunk]);
     long nRead;
-    while ((nRead = platform::Calls().readFile(pFile, buffer, sizeof buffer)) > 0) {
-        for (long i = 0; i < nRead; ++i) {
-            if (static_cast<unsigned char>(buffer[i]) >= 0x80) return true;
-        }
+    while ((nRead = platform::Calls().readFile(pFile, pBuffer.get(), kScanChunk)) > 0) {
+        if (HasEightBitBytes(pBuffer.get(), static_cast<size_t>(nRead))) return true;
     }
     return false;
 }
