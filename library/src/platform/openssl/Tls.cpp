@@ -246,7 +246,8 @@ const char* DefaultPath(const char* pszVariable, const char* pszBuiltIn)
     return pszValue && *pszValue ? pszValue : pszBuiltIn;
 }
 
-int LoadBundleOnDemand(X509_LOOKUP* pLookup, X509_LOOKUP_TYPE type, const X509_NAME* pName, X509_OBJECT* pResult)
+int LoadBundleOnDemand(X509_LOOKUP* pLookup, X509_LOOKUP_TYPE type, const X509_NAME* pName,
+                       X509_OBJECT* pResult)
 {
     if (type != X509_LU_X509) return 0;
     X509_STORE* pStore = X509_LOOKUP_get_store(pLookup);
@@ -277,7 +278,8 @@ void AddDefaultTrust(X509_STORE* pStore)
 {
     X509_LOOKUP* pFolder = X509_STORE_add_lookup(pStore, X509_LOOKUP_hash_dir());
     if (pFolder) {
-        X509_LOOKUP_add_dir(pFolder, DefaultPath(X509_get_default_cert_dir_env(), X509_get_default_cert_dir()),
+        X509_LOOKUP_add_dir(pFolder,
+                            DefaultPath(X509_get_default_cert_dir_env(), X509_get_default_cert_dir()),
                             X509_FILETYPE_PEM);
     }
     X509_STORE_add_lookup(pStore, BundleOnDemandMethod());
