@@ -13,6 +13,7 @@
 #include "AsciiText.h"
 #include "Diagnostics.h"
 #include "Globals.h"
+#include "MessageOutput.h"
 #include "RecipientList.h"
 #include "SMTPEmail.h"
 #include "SMTPError.h"
@@ -25,24 +26,9 @@
 
 namespace {
 
-// Read size of the 8-bit scan: the message file is read whole once more.
-constexpr size_t kScanChunk = 256 * 1024;
-
 bool HasNonAscii(const std::string& text)
 {
     return HasEightBitBytes(text.data(), text.size());
-}
-
-// True when the file holds a byte outside US-ASCII; reads it from its start.
-bool FileHasEightBitBytes(FILE* pFile)
-{
-    std::rewind(pFile);
-    std::unique_ptr<char[]> pBuffer(new char[kScanChunk]);
-    long nRead;
-    while ((nRead = platform::Calls().readFile(pFile, pBuffer.get(), kScanChunk)) > 0) {
-        if (HasEightBitBytes(pBuffer.get(), static_cast<size_t>(nRead))) return true;
-    }
-    return false;
 }
 
 std::string Hex(uint64_t nValue)
@@ -130,8 +116,9 @@ void CSMTPEmail::SubmitMail()
     CompleteHeaders();
 
     TempFileGuard temp;
+    EightBitWatch watch;
     long nSize = ComposeMessage(temp);
-    bool b8Bit = FileHasEightBitBytes(temp.pFile);
+    bool b8Bit = watch.Seen();
     RunTransactions(temp.pFile, nSize, b8Bit);
     try {
         Command("QUIT");
