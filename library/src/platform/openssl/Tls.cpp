@@ -259,7 +259,12 @@ int LoadBundleOnDemand(X509_LOOKUP* pLookup, X509_LOOKUP_TYPE type, const X509_N
     }
     if (!X509_STORE_lock(pStore)) return 0;
     X509_OBJECT* pFound = X509_OBJECT_retrieve_by_subject(X509_STORE_get0_objects(pStore), type, pName);
-    int nFound = pFound && X509_OBJECT_set1_X509(pResult, X509_OBJECT_get0_X509(pFound)) ? 1 : 0;
+    X509* pCertificate = pFound ? X509_OBJECT_get0_X509(pFound) : nullptr;
+    int nFound = pCertificate && X509_OBJECT_set1_X509(pResult, pCertificate) ? 1 : 0;
+    // The caller takes its own reference from the result, as from OpenSSL's
+    // own lookups, which hand over the store's object without one; the store
+    // keeps the certificate alive.
+    if (nFound) X509_free(pCertificate);
     X509_STORE_unlock(pStore);
     return nFound;
 }
