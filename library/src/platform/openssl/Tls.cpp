@@ -95,6 +95,8 @@ long SocketControl(BIO* pBio, int nCommand, long, void*)
     return nState > 0 ? 1 : -1;
 }
 
+// Ready at once: the BIO owns no descriptor (so it can close none of the
+// host's); the socket comes with the session's SocketLink.
 int SocketCreate(BIO* pBio)
 {
     BIO_set_init(pBio, 1);
