@@ -15,6 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,6 +123,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s CERT KEY [PORT]\n", argv[0]);
         return 2;
     }
+    // A client that leaves mid-reply (s_client does) must not end the sink.
+    std::signal(SIGPIPE, SIG_IGN);
     SSL_CTX* context = SSL_CTX_new(TLS_server_method());
     if (!context || SSL_CTX_use_certificate_chain_file(context, argv[1]) != 1 ||
         SSL_CTX_use_PrivateKey_file(context, argv[2], SSL_FILETYPE_PEM) != 1) {

@@ -151,7 +151,7 @@ Base64Encoder::Base64Encoder(FILE* pOut) : m_pOut(pOut) {}
 void Base64Encoder::Flush()
 {
     if (m_nBuffered > 0) {
-        WriteBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
+        WriteAsciiBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
         m_nBuffered = 0;
     }
 }
@@ -246,7 +246,7 @@ QuotedPrintableEncoder::QuotedPrintableEncoder(FILE* pOut) : m_pOut(pOut) {}
 void QuotedPrintableEncoder::Flush()
 {
     if (m_nBuffered > 0) {
-        WriteBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
+        WriteAsciiBytes(m_pOut, m_pBuffer.get(), m_nBuffered);
         m_nBuffered = 0;
     }
 }

@@ -4,11 +4,36 @@
 #include <cstring>
 #include <vector>
 
+#include "AsciiText.h"
 #include "platform/SystemCalls.h"
+
+namespace {
+
+thread_local EightBitWatch* t_pWatch = nullptr;
+
+}  // namespace
+
+EightBitWatch::EightBitWatch() : m_pOuter(t_pWatch)
+{
+    t_pWatch = this;
+}
+
+EightBitWatch::~EightBitWatch()
+{
+    t_pWatch = m_pOuter;
+    if (m_pOuter && m_bSeen) m_pOuter->m_bSeen = true;
+}
+
+void WriteAsciiBytes(FILE* pFile, const void* pData, size_t nLength)
+{
+    if (nLength > 0 && !platform::Calls().writeFile(pFile, pData, nLength)) throw WriteFailed{};
+}
 
 void WriteBytes(FILE* pFile, const void* pData, size_t nLength)
 {
-    if (nLength > 0 && !platform::Calls().writeFile(pFile, pData, nLength)) throw WriteFailed{};
+    if (t_pWatch && !t_pWatch->m_bSeen)
+        t_pWatch->m_bSeen = HasEightBitBytes(static_cast<const char*>(pData), nLength);
+    WriteAsciiBytes(pFile, pData, nLength);
 }
 
 void WriteText(FILE* pFile, const char* pszText)

@@ -39,37 +39,47 @@ CMessageTransfer::Outcome CMessageTransfer::Run(FILE* pFile, int64_t nSize)
     }
     std::rewind(pFile);
 
-    // The read size is a multiple of the block size, so block boundaries fall
-    // inside one read; the wire buffer is written once it passes kWriteSize.
-    std::unique_ptr<char[]> pChunk(new char[kWriteSize]);
-    std::string wire;
-    wire.reserve(2 * kWriteSize + kWriteSize / 2);
+    // Each read is filtered whole. A read that needs no change goes out from
+    // its own buffer, so two buffers take turns: one read waits, unsent,
+    // while the next is made, because only a read that more bytes follow is
+    // sent on its own; the last goes together with the end of the message.
+    // The progress calls for a read come after it is filtered and before it
+    // is sent, so a cancel stops the transfer with nothing of that read sent.
+    std::unique_ptr<char[]> pChunks[2] = {std::unique_ptr<char[]>(new char[kWriteSize]),
+                                          std::unique_ptr<char[]>(new char[kWriteSize])};
+    std::string wires[2];
+    const char* pWaiting = nullptr;  // the filtered read not yet sent
+    size_t nWaiting = 0;
     CTransferFilter filter;
     int64_t nPosition = 0;
-    for (;;) {
-        const long nGot = platform::Calls().readFile(pFile, pChunk.get(), kWriteSize);
+    for (int nTurn = 0;; nTurn ^= 1) {
+        char* pChunk = pChunks[nTurn].get();
+        const long nGot = platform::Calls().readFile(pFile, pChunk, kWriteSize);
         if (nGot < 0) return kReadFailed;
         if (nGot == 0) break;
         const size_t nRead = static_cast<size_t>(nGot);
-        // Written only once more bytes are known to follow, so that the last
-        // write always carries the end of the message with it.
-        if (wire.size() >= kWriteSize) {
-            m_writer(wire.data(), wire.size());
-            wire.clear();
+        if (pWaiting) m_writer(pWaiting, nWaiting);
+        std::string& wire = wires[nTurn];
+        wire.clear();
+        if (filter.AppendIfChanged(pChunk, nRead, wire)) {
+            pWaiting = wire.data();
+            nWaiting = wire.size();
+        } else {
+            pWaiting = pChunk;
+            nWaiting = nRead;
         }
-        for (size_t nOffset = 0; nOffset < nRead;) {
-            size_t nTake =
-                std::min(kBlockSize - static_cast<size_t>(nPosition % kBlockSize), nRead - nOffset);
-            filter.Append(pChunk.get() + nOffset, nTake, wire);
-            nOffset += nTake;
-            nPosition += nTake;
-            if (m_hooks.pfnCallback && nPosition % kBlockSize == 0 && nPosition < nSize) {
-                Report(nPosition + 1);
+        if (m_hooks.pfnCallback) {
+            // After each full block of this read that more bytes follow.
+            for (int64_t nEnd = (nPosition / kBlockSize + 1) * kBlockSize;
+                 nEnd <= nPosition + static_cast<int64_t>(nRead) && nEnd < nSize; nEnd += kBlockSize) {
+                Report(nEnd + 1);
                 if (*m_hooks.pbUserCancel == 1) return kCancelled;
             }
         }
+        nPosition += static_cast<int64_t>(nRead);
     }
-    wire.append(filter.EndOfMessage());
-    m_writer(wire.data(), wire.size());
+    std::string last(pWaiting ? pWaiting : "", nWaiting);
+    last.append(filter.EndOfMessage());
+    m_writer(last.data(), last.size());
     return kSent;
 }

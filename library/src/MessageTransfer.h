@@ -15,17 +15,20 @@ struct ProgressHooks {
 // Sends a composed message file and the end-of-message line. The host sees
 // the file in 1024-byte blocks: one progress call before the transfer, then
 // one after each full block that more bytes follow, with the file position
-// (the next byte counted). The wire sees the filtered bytes gathered into
-// large writes, the last of which carries the end of the message.
+// (the next byte counted). The wire sees the file read kWriteSize bytes at a
+// time, each read filtered and written whole (at least kWriteSize bytes but
+// for the last), and the last write carries the end of the message.
 class CMessageTransfer {
 public:
-    // Writes all bytes or raises; called with pieces of about kWriteSize.
+    // Writes all bytes or raises; called with pieces of at least kWriteSize
+    // bytes, but for the last. Each write is TLS records or TCP segments on
+    // the wire, so few large ones cost less than many small ones.
     using Writer = std::function<void(const char* pData, size_t nLength)>;
 
     enum Outcome { kSent, kCancelled, kReadFailed };
 
     static constexpr size_t kBlockSize = 1024;
-    static constexpr size_t kWriteSize = 64 * 1024;
+    static constexpr size_t kWriteSize = 256 * 1024;
 
     CMessageTransfer(Writer writer, const ProgressHooks& hooks);
 

@@ -199,6 +199,10 @@ long CSMTPEmail::ComposeMessage(TempFileGuard& temp)
         Log("Unable to open tmp file '%s'. Aborting.\n", temp.szPath);
         Fail(RESULT_TEMP_FILE);
     }
+    // The file is written and read in large blocks (the encoders' output, the
+    // transfer's reads): with a buffer as large, stdio passes them straight
+    // through instead of splitting each around its own small buffer.
+    std::setvbuf(temp.pFile, nullptr, _IOFBF, CMessageTransfer::kWriteSize);
 
     // A message that could not be written whole must not reach the server:
     // dropping the connection before the end of the data makes it discard

@@ -4,13 +4,16 @@
 // reader keeps bytes that arrive early, so pipelined replies stay in order.
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "AsciiText.h"
 #include "Diagnostics.h"
 #include "Globals.h"
+#include "MessageOutput.h"
 #include "RecipientList.h"
 #include "SMTPEmail.h"
 #include "SMTPError.h"
@@ -25,24 +28,7 @@ namespace {
 
 bool HasNonAscii(const std::string& text)
 {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    }
-    return false;
-}
-
-// True when the file holds a byte outside US-ASCII; reads it from its start.
-bool FileHasEightBitBytes(FILE* pFile)
-{
-    std::rewind(pFile);
-    char buffer[64 * 1024];
-    long nRead;
-    while ((nRead = platform::Calls().readFile(pFile, buffer, sizeof buffer)) > 0) {
-        for (long i = 0; i < nRead; ++i) {
-            if (static_cast<unsigned char>(buffer[i]) >= 0x80) return true;
-        }
-    }
-    return false;
+    return HasEightBitBytes(text.data(), text.size());
 }
 
 std::string Hex(uint64_t nValue)
@@ -130,8 +116,9 @@ void CSMTPEmail::SubmitMail()
     CompleteHeaders();
 
     TempFileGuard temp;
+    EightBitWatch watch;
     long nSize = ComposeMessage(temp);
-    bool b8Bit = FileHasEightBitBytes(temp.pFile);
+    bool b8Bit = watch.Seen();
     RunTransactions(temp.pFile, nSize, b8Bit);
     try {
         Command("QUIT");

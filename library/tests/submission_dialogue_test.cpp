@@ -4,13 +4,17 @@
 // recipients, refusals, replies in pieces), each with its result and what
 // the server was sent.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "Globals.h"
 #include "SMTPEmail.h"
+#include "quillnet/wrenpost.h"
 #include "support/DialogueFixture.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
@@ -251,6 +255,30 @@ TEST_F(SubmissionTest, EightBitBodyAndUtf8AddressAreAnnounced)
     EXPECT_EQ(outcome.result, 9);
     EXPECT_EQ(outcome.commands, kEhlo + "MAIL FROM:<j\xC3\xBCrgen@example.de> BODY=8BITMIME SMTPUTF8\r\n");
     EXPECT_EQ(outcome.errorReply, "552 too big\r\n");
+}
+
+// Base64 carries 8-bit content in US-ASCII: such an attachment alone asks
+// for no BODY=8BITMIME.
+TEST_F(SubmissionTest, EightBitAttachmentInBase64IsNotAnnounced)
+{
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("quillnet-8bit-" + std::to_string(::getpid()))).string();
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    std::fputs("\xFF\xFE binary \x80\r\n", file);
+    std::fclose(file);
+    ScriptedServer server(Script{Tls(Certificates().localhost), Reply("220 ready\r\n"), ReadLine(),
+                                 Reply("250-hello\r\n250 8BITMIME\r\n"), ReadLine(),
+                                 Reply("552 too big\r\n")});
+    SessionResult outcome = Submit(server, "smtps://", [&path](CSMTPEmail& session) {
+        session.SetFrom("ann@example.com");
+        session.AddTo("", "bob@example.org");
+        session.AddPart("Hello.\r\n", PART_TEXT);
+        session.AddPart(path.c_str(), PART_ATTACHMENT);
+    });
+    std::remove(path.c_str());
+    EXPECT_EQ(outcome.result, 9);
+    EXPECT_EQ(outcome.commands, kEhlo + "MAIL FROM:<ann@example.com>\r\n");
 }
 
 // 452 after two recipients: those two get the message, the third gets it in

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -245,6 +246,81 @@ TEST_F(SubmissionEndToEnd, RecipientsPastTheServersLimitGoInFurtherTransactions)
         delivered.insert(envelope.begin(), envelope.end());
     }
     EXPECT_EQ(delivered, std::multiset<std::string>(recipients.begin(), recipients.end()));
+}
+
+// A message far larger than the records gathered for one send: the server
+// takes it more slowly than it is encrypted, so sends wait for room.
+TEST_F(SubmissionEndToEnd, LargeAttachmentArrivesWholeOverStartTls)
+{
+    std::string content;
+    std::mt19937 random(11);
+    for (int i = 0; i < 3 * 1024 * 1024; ++i) content += static_cast<char>(random());
+    const std::string path = (m_folder / "large.bin").string();
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+    HGLOBAL attachments = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(WRENPOSTATTACHMENT));
+    auto* record = static_cast<WRENPOSTATTACHMENT*>(GlobalLock(attachments));
+    std::snprintf(record->FILENAME, sizeof record->FILENAME, "%s", path.c_str());
+    record->FILETYPE = PART_ATTACHMENT;
+    GlobalUnlock(attachments);
+
+    Start({Certificates().localhost, false, {}});
+    int result = Send("smtp+starttls://", {"bob@example.org"},
+                      [&](WRENPOSTDATA& job) { job.ATTACHMENTS = attachments; });
+    GlobalFree(attachments);
+    ASSERT_EQ(result, 0) << m_errorReply;
+    ASSERT_EQ(m_server->Messages().size(), 1u);
+    ParsedMessage parsed = ParseDeliveredMessage(m_server->Messages()[0], m_folder.string());
+    EXPECT_EQ(parsed.defects, 0);
+    ASSERT_EQ(parsed.parts.size(), 2u);
+    EXPECT_TRUE(parsed.parts[1].body == content)
+        << "attachment of " << parsed.parts[1].body.size() << " bytes";
+}
+
+// Without the extra CA file the server is trusted only through OpenSSL's
+// default places, which SSL_CERT_FILE and SSL_CERT_DIR name.
+TEST_F(SubmissionEndToEnd, DefaultTrustFollowsTheCertificateFileAndFolder)
+{
+    const std::string hashedFolder = (m_folder / "hashed").string();
+    const std::string emptyFolder = (m_folder / "empty").string();
+    std::filesystem::create_directories(emptyFolder);
+    std::filesystem::create_directories(hashedFolder);
+    FILE* hash = ::popen(("openssl x509 -hash -noout -in '" + Certificates().caFile + "'").c_str(), "r");
+    ASSERT_TRUE(hash);
+    char szHash[32] = "";
+    ASSERT_TRUE(std::fgets(szHash, sizeof szHash, hash));
+    ::pclose(hash);
+    szHash[std::strcspn(szHash, "\n")] = '\0';
+    std::filesystem::create_symlink(Certificates().caFile, hashedFolder + "/" + szHash + ".0");
+
+    struct Case {
+        const char* file;
+        std::string folder;
+        int expected;
+    } const cases[] = {
+        {Certificates().caFile.c_str(), emptyFolder, 0},
+        {"/nonexistent/bundle.pem", hashedFolder, 0},
+        {"/nonexistent/bundle.pem", emptyFolder, RESULT_CONNECT_FAILED},
+    };
+    ::unsetenv("QUILLNET_TLS_CA_FILE");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.folder);
+        ::setenv("SSL_CERT_FILE", c.file, 1);
+        ::setenv("SSL_CERT_DIR", c.folder.c_str(), 1);
+        Start({Certificates().localhost, false, {}});
+        EXPECT_EQ(Send("smtp+starttls://", {"bob@example.org"}), c.expected) << m_errorReply;
+        EXPECT_EQ(m_server->Messages().size(), c.expected == 0 ? 1u : 0u);
+        if (c.expected != 0) {
+            EXPECT_NE(std::string(m_errorReply).find("certificate verify failed"), std::string::npos);
+        }
+        m_server.reset();
+        std::filesystem::remove_all(m_folder / "inbox");
+        std::filesystem::create_directories(m_folder / "inbox");
+    }
+    ::unsetenv("SSL_CERT_FILE");
+    ::unsetenv("SSL_CERT_DIR");
 }
 
 }  // namespace

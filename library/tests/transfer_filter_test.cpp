@@ -148,8 +148,10 @@ TEST_P(MessageTransferBlocks, ProgressOncePerFullBlockThatMoreBytesFollow)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MessageTransferBlocks,
-                         testing::Values(0, 1, 70, 1023, 1024, 1025, 1050, 2048, 2049, 65520, 65536, 65537,
-                                         3 * 65536 + 1500));
+                         testing::Values(0, 1, 70, 1023, 1024, 1025, 1050, 2048, 2049,
+                                         CMessageTransfer::kWriteSize - 1, CMessageTransfer::kWriteSize,
+                                         CMessageTransfer::kWriteSize + 1,
+                                         3 * CMessageTransfer::kWriteSize + 1500));
 
 TEST(MessageTransfer, CancelAtACallSendsNothingBeyondThatBlockAndNoEnd)
 {
@@ -172,19 +174,26 @@ TEST(MessageTransfer, CancelAtACallSendsNothingBeyondThatBlockAndNoEnd)
 TEST(MessageTransfer, DotAndLineEndsSplitAtBlockAndReadBoundariesAreStillFiltered)
 {
     // A line feed closes the last byte of a block and of a read, and the dot
-    // that begins the next line opens the next one.
-    std::string content = PlainMessage(3 * 65536);
-    for (size_t boundary : {size_t{1024}, size_t{65536}, size_t{2 * 65536}}) {
-        content[boundary - 2] = 'x';
-        content[boundary - 1] = '\n';
-        content[boundary] = '.';
+    // that begins the next line opens the next one. Reads that need no change
+    // go out as they are, between and beside reads that do.
+    const size_t kRead = CMessageTransfer::kWriteSize;
+    for (const std::vector<size_t>& boundaries :
+         {std::vector<size_t>{1024, kRead, 2 * kRead}, std::vector<size_t>{2 * kRead},
+          std::vector<size_t>{1024}}) {
+        std::string content = PlainMessage(3 * kRead);
+        for (size_t boundary : boundaries) {
+            content[boundary - 2] = 'x';
+            content[boundary - 1] = '\n';
+            content[boundary] = '.';
+        }
+        TransferRecord record;
+        ASSERT_EQ(Transfer(content, record), CMessageTransfer::kSent);
+        std::string expected = content;
+        for (auto boundary = boundaries.rbegin(); boundary != boundaries.rend(); ++boundary)
+            expected.replace(*boundary - 1, 2, "\r\n..");
+        EXPECT_TRUE(Joined(record.writes) == expected + EndFor(expected)) << boundaries.size();
+        EXPECT_EQ(record.writes.size(), 3u);
     }
-    TransferRecord record;
-    ASSERT_EQ(Transfer(content, record), CMessageTransfer::kSent);
-    std::string expected = content;
-    for (size_t boundary : {size_t{2 * 65536}, size_t{65536}, size_t{1024}})
-        expected.replace(boundary - 1, 2, "\r\n..");
-    EXPECT_EQ(Joined(record.writes), expected + EndFor(expected));
 }
 
 TEST(MessageTransfer, UnreadableFileIsReportedNotSent)
