@@ -18,8 +18,9 @@ packages=(
   libssl-dev openssl
   postfix sasl2-bin libsasl2-modules
   clang libclang-rt-14-dev
-  inn2
 )
+# Installed on its own after the rest: its setup needs Postfix's alias file.
+news_server=inn2
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,11 +28,13 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+news_missing=0
+dpkg-query -W -f='${Status}' "$news_server" 2>/dev/null | grep -q "install ok installed" || news_missing=1
+[ ${#missing[@]} -eq 0 ] && [ $news_missing -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing: ${missing[*]}"
+[ ${#missing[@]} -gt 0 ] && echo "Installing: ${missing[*]}"
 # 32-bit Wine runs the i686 DLL: its packages come from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
@@ -40,15 +43,30 @@ $sudo apt-get update -qq
 # The tests run Postfix as private instances of their own: the package needs
 # no system configuration.
 echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
-# INN (the tests run private nnrpd instances) adds a "usenet" mail alias and
-# then runs newaliases, which fails with the unconfigured Postfix above: an
-# alias already there is left alone.
-if [ -f /etc/aliases ] && ! grep -q '^usenet:' /etc/aliases; then
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+[ $news_missing -eq 0 ] && exit 0
+
+# The tests run private nnrpd instances; the system's news server is never
+# started (policy-rc.d says no to every service start during the install).
+echo "Installing: $news_server"
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  own_policy=1
+fi
+trap 'if [ $own_policy -eq 1 ]; then $sudo rm -f "$policy"; fi' EXIT
+# Its setup adds a "usenet" mail alias and runs newaliases, which fails with
+# the unconfigured Postfix: an alias already there is left alone.
+if ! grep -qs '^usenet:' /etc/aliases; then
   echo "usenet: root" | $sudo tee -a /etc/aliases >/dev/null
 fi
-if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
-  # INN's setup refuses a host name without a domain (its Message-IDs need
-  # one); the system's INN is not used, so any domain does.
+if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$news_server"; then
+  # Its setup also refuses a host name without a domain (its Message-IDs
+  # need one); the system's server is not used, so any domain does.
   if [ -f /etc/news/inn.conf ] && ! grep -q '^domain:' /etc/news/inn.conf; then
     echo "domain: localdomain" | $sudo tee -a /etc/news/inn.conf >/dev/null
     DEBIAN_FRONTEND=noninteractive $sudo dpkg --configure -a
