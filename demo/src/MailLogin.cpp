@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "GlueText.h"
+
 namespace demo {
 
 namespace {
@@ -23,8 +25,21 @@ MailLogin::MailLogin(PasswordStore& store, quillnet::HostServices& host, QObject
 {
 }
 
-void MailLogin::passwordForSend(const QString& user, const QString& mailHost, QObject* context, Ready ready)
+void MailLogin::passwordForSend(const QString& user, const QString& mailHost, QObject* context, Ready given)
 {
+    // The glue's password field holds kGlueTextBytes bytes: a longer password
+    // would be cut and the login fail with nothing to tell the user why.
+    Ready ready = [this, given](const std::optional<QString>& password) {
+        if (password && password->toUtf8().size() > kGlueTextBytes) {
+            host_.messageBox(QStringLiteral("The password is longer than the %1 bytes a mail login can take.|"
+                                            "Nothing was sent.")
+                                 .arg(kGlueTextBytes)
+                                 .toStdString(),
+                             kCaption, quillnet::MessageIcon::Exclamation, quillnet::MessageButtons::Ok);
+            return given(std::nullopt);
+        }
+        given(password);
+    };
     const auto known = known_.constFind(user);
     if (known != known_.constEnd()) return ready(*known);
     if (keyringUnavailable_) {

@@ -83,6 +83,10 @@ private slots:
             << false << "" << QStringList{"typed"} << QStringList{"typed", "typed"} << 1 << 0;
         QTest::newRow("cancelled: asked again next time")
             << true << "" << QStringList{} << QStringList{"<cancelled>", "<cancelled>"} << 2 << 1;
+        // 100 characters, 200 bytes: one byte more than the glue holds.
+        QTest::newRow("too long for the glue: refused, not cut")
+            << false << QString(100, QChar(0xE9)) << QStringList{} << QStringList{"<cancelled>", "<cancelled>"}
+            << 0 << 0;
     }
 
     void passwordForTwoSends()
@@ -106,6 +110,7 @@ private slots:
         QCOMPARE(got, expected);
         QCOMPARE(int(host.passwordPrompts().size()), questions);
         QCOMPARE(boxesMentioning(host, "keyring"), keyringNotices);
+        QCOMPARE(boxesMentioning(host, "longer than"), stored.toUtf8().size() > 199 ? 2 : 0);
         // A typed password is never put into a keyring by a send.
         QCOMPARE(store.entries.value("ann"), stored);
     }
