@@ -33,6 +33,7 @@ from test_certificates import TestCertificates
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PEER = os.path.join(HERE, "smtp_peer.py")
+NEWS_PEER = os.path.join(HERE, "news_peer.py")
 # The aiosmtpd server of the Linux TLS tests, and the login it is given.
 CAPTURE_SERVER = os.path.join(HERE, "..", "peers", "capture_server.py")
 LOGIN = "ann:c0rrect horse"
@@ -183,6 +184,35 @@ class CapturePeer:
                 found.append((message.read(), envelope.read().splitlines()))
             number += 1
         return found
+
+
+class NewsPeer:
+    """The TLS news server of news_peer.py, serving one connection."""
+
+    def __init__(self, folder, certificate, mode):
+        shutil.rmtree(folder, ignore_errors=True)
+        self.folder = folder
+        self.process = subprocess.Popen(
+            [PYTHON, NEWS_PEER, folder, certificate, TestCertificates.key_of(certificate), mode],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.port = int(self.process.stdout.readline() or 0)
+
+    def url(self, scheme):
+        return "%s://localhost:%d" % (scheme, self.port)
+
+    def finish(self):
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def read(self, name, mode="r"):
+        path = os.path.join(self.folder, name)
+        if not os.path.exists(path):
+            return "" if mode == "r" else b""
+        with open(path, mode) as found:
+            return found.read()
 
 
 def mask_submission(message):
@@ -560,6 +590,72 @@ class Runner:
                                     "%s: windows and linux submit the same bytes (Date, Message-ID masked)"
                                     % name, diff(windows, linux))
 
+    def case_news_tls(self):
+        """An article through both news TLS modes, from both builds: the
+        login, the group and the article as the server saw them, and the
+        same article bytes from both."""
+        ca = {"windows": windows_path(self.certificates.ca_file), "linux": self.certificates.ca_file}
+        for scheme, mode in (("nntps", "nntps"), ("nntp+starttls", "starttls")):
+            articles = {}
+            for platform in ("windows", "linux"):
+                peer = NewsPeer(self.record_dir("news-%s-%s" % (mode, platform)), self.certificates.localhost, mode)
+                run = (self.run_windows if platform == "windows" else self.run_linux)(
+                    "post", peer.url(scheme), "0", "local.test,local.other", "-",
+                    extra_env={"QUILLNET_TLS_CA_FILE": ca[platform]})
+                peer.finish()
+                self.host_ran(platform, "%s: article posted (result 0)" % scheme, run, case="post")
+                commands = peer.read("commands").splitlines()
+                expected = (["STARTTLS"] if mode == "starttls" else []) + [
+                    "AUTHINFO USER ann", "AUTHINFO PASS c0rrect horse", "GROUP local.test", "POST", "QUIT"]
+                self.failures.check(commands == expected and peer.read("end") == "quit",
+                                    "%s: %s: login, group, post and quit over TLS" % (platform, scheme),
+                                    "commands %r, end %r" % (commands, peer.read("end")))
+                article = peer.read("article.bin", "rb")
+                parsed = email.message_from_bytes(article, policy=email.policy.compat32)
+                self.failures.check(parsed["Newsgroups"] == "local.test,local.other"
+                                    and b"\r\n..A dotted line.\r\n" in article,
+                                    "%s: %s: the article names both groups, its dotted line stuffed"
+                                    % (platform, scheme), repr(article[-300:]))
+                articles[platform] = mask_submission(article)
+            self.failures.check(articles["windows"] == articles["linux"] and articles["linux"] != b"",
+                                "%s: windows and linux post the same bytes (Date, Message-ID masked)" % scheme,
+                                diff(articles["windows"], articles["linux"]))
+
+    def case_stalled_tls(self):
+        """A server that accepts and then never starts the handshake, from
+        the first byte or after agreeing to STARTTLS: the call must give up
+        within the library's time-out with 6, and say the same as Linux."""
+        timeout = 3
+        rows = [
+            ("smtps", lambda record: Peer(record, "silent")),
+            ("smtp+starttls", lambda record: Peer(record, "stall-starttls")),
+            ("nntps", lambda record: Peer(record, "silent")),
+            ("nntp+starttls", lambda record: NewsPeer(record, self.certificates.localhost, "stall-starttls")),
+        ]
+        for scheme, start in rows:
+            replies = {}
+            for platform in ("windows", "linux"):
+                peer = start(self.record_dir("stall-%s-%s" % (scheme.replace("+", "-"), platform)))
+                url = "%s://localhost:%d" % (scheme, peer.port)
+                run = (self.run_windows if platform == "windows" else self.run_linux)(
+                    "post" if scheme.startswith("nntp") else "submit", url, "6", "local.test", "-",
+                    extra_env={"QUILLNET_TIMEOUT": str(timeout), "QUILLNET_TLS_CA_FILE": ""})
+                peer.finish()
+                found = re.search(rb"(?m)^result=(\d+) reply=([^\r\n]*)\r?\nseconds=(\d+)", run.stdout)
+                result, reply, seconds = (int(found.group(1)), found.group(2).decode("latin-1"),
+                                          int(found.group(3))) if found else (None, None, None)
+                replies[platform] = reply
+                # Two seconds of slack: the clock counts whole seconds, and the
+                # greeting and STARTTLS come before the handshake's own wait.
+                self.failures.check(run.returncode == 0 and result == 6 and seconds <= timeout + 2,
+                                    "%s: %s: a stalled handshake ends with 6 within the %d s time-out (%s s)"
+                                    % (platform, scheme, timeout, seconds),
+                                    "exit status %d\n%s" % (run.returncode, (run.stdout + run.stderr).decode(
+                                        "latin-1").strip()))
+            self.failures.check(replies["windows"] == replies["linux"] and bool(replies["linux"]),
+                                "%s: stalled handshake: windows says what linux says (%r)" % (scheme, replies["linux"]),
+                                "windows %r" % replies["windows"])
+
     def case_huge_over_tls(self):
         """A 100 MiB attachment through STARTTLS arrives whole: the server's
         copy decodes to the same hash."""
@@ -590,7 +686,8 @@ class Runner:
                             "%d message(s), %d part(s), sha256 %s" % (len(messages), len(parts), got))
 
     ALL_CASES = ("layout", "unit_tests", "mail", "large", "greeting_error", "silent", "refused", "cancel",
-                 "debug_file", "registry", "command_line", "tls", "huge_over_tls")
+                 "debug_file", "registry", "command_line", "tls", "news_tls", "stalled_tls",
+                 "huge_over_tls")
 
     def run(self):
         shutil.rmtree(os.path.join(self.work, "records"), ignore_errors=True)

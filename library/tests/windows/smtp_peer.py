@@ -9,6 +9,8 @@ one connection for each mode given on the command line, in order:
   greet:<text>    answers the connection with <text> and CR LF, then waits
                   for the client to go away
   silent          never answers; waits for the client to go away
+  stall-starttls  greets, offers STARTTLS to EHLO, answers STARTTLS with 220
+                  and then says nothing more: the handshake never starts
 
 Every byte received on connection N is written to <record-dir>/conn-N.bin;
 <record-dir>/conn-N.end says how the connection ended ("quit", "closed in
@@ -74,6 +76,27 @@ def serve_greeting(conn, record, text):
         record.write(chunk)
 
 
+def serve_stalled_starttls(conn, record):
+    conn.sendall(b"220 peer.test ready\r\n")
+    buffer = b""
+    while True:
+        chunk = conn.recv(65536)
+        if not chunk:
+            return "closed"
+        record.write(chunk)
+        buffer += chunk
+        while b"\r\n" in buffer:
+            line, buffer = buffer.split(b"\r\n", 1)
+            verb = line.split(b" ", 1)[0].upper()
+            if verb == b"EHLO":
+                conn.sendall(b"250-peer.test\r\n250 STARTTLS\r\n")
+            elif verb == b"STARTTLS":
+                conn.sendall(b"220 go ahead\r\n")
+                return serve_greeting(conn, record, None)
+            else:
+                conn.sendall(b"502 not here\r\n")
+
+
 def main():
     record_dir, modes = sys.argv[1], sys.argv[2:]
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -94,6 +117,8 @@ def main():
                     end = serve_accept(conn, record)
                 elif mode == "silent":
                     end = serve_greeting(conn, record, None)
+                elif mode == "stall-starttls":
+                    end = serve_stalled_starttls(conn, record)
                 elif mode.startswith("greet:"):
                     end = serve_greeting(conn, record, mode[len("greet:"):])
                 else:
