@@ -77,6 +77,7 @@ def run_captured(command, env, cwd=None, check=False, seconds=RUN_SECONDS):
     """Runs a program and returns its CompletedProcess. Output goes through
     files, not pipes: Wine's service processes inherit the handles and
     outlive the program, so a pipe would not close when the program ends."""
+    started = time.monotonic()
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         try:
             finished = subprocess.run(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
@@ -86,7 +87,16 @@ def run_captured(command, env, cwd=None, check=False, seconds=RUN_SECONDS):
             status, note = -1, b"\n(stopped after %d s)" % seconds
         out.seek(0)
         err.seek(0)
-        return subprocess.CompletedProcess(command, status, out.read() + note, err.read())
+        done = subprocess.CompletedProcess(command, status, out.read() + note, err.read())
+        done.seconds = time.monotonic() - started
+        return done
+
+
+def exit_note(run):
+    """The exit status of a failed run, in hexadecimal too (Windows reports
+    a crash as an NTSTATUS such as 0xc0000005), and how long it took."""
+    return "exit status %d (0x%08x) after %.1f s" % (run.returncode, run.returncode & 0xffffffff,
+                                                     getattr(run, "seconds", 0.0))
 
 
 class Failures:
@@ -333,7 +343,7 @@ class Runner:
         output = run.stdout.decode("latin-1") + run.stderr.decode("latin-1")
         return self.failures.check(run.returncode == 0 and ((case or what) + ": ok") in output,
                                    "%s: %s host checks" % (platform, what),
-                                   "exit status %d\n%s" % (run.returncode, output.strip()))
+                                   "%s\n%s" % (exit_note(run), output.strip()))
 
     # ---- cases ----
 
@@ -650,8 +660,7 @@ class Runner:
                 self.failures.check(run.returncode == 0 and result == 6 and seconds <= timeout + 2,
                                     "%s: %s: a stalled handshake ends with 6 within the %d s time-out (%s s)"
                                     % (platform, scheme, timeout, seconds),
-                                    "exit status %d\n%s" % (run.returncode, (run.stdout + run.stderr).decode(
-                                        "latin-1").strip()))
+                                    "%s\n%s" % (exit_note(run), (run.stdout + run.stderr).decode("latin-1").strip()))
             self.failures.check(replies["windows"] == replies["linux"] and bool(replies["linux"]),
                                 "%s: stalled handshake: windows says what linux says (%r)" % (scheme, replies["linux"]),
                                 "windows %r" % replies["windows"])
@@ -693,8 +702,10 @@ class Runner:
         shutil.rmtree(os.path.join(self.work, "records"), ignore_errors=True)
         self.write_data()
         self.certificates = TestCertificates(os.path.join(self.work, "certificates")).make()
-        self.start_wine()
+        # The server is started persistent: a start-up that fails half-way
+        # (wineboot refused, a registry write failing) must still stop it.
         try:
+            self.start_wine()
             for name in self.cases:
                 getattr(self, "case_" + name)()
         finally:
