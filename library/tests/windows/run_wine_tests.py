@@ -42,6 +42,8 @@ HUGE_BYTES = 100 << 20
 HUGE_RUN_SECONDS = 600
 PYTHON = "/usr/bin/python3"
 RUN_SECONDS = 90
+# Creating a prefix and booting its session, on a loaded machine.
+BOOT_SECONDS = 300
 # The library's own wait for a silent server, for both builds: a fault that
 # leaves the dialogue waiting fails the case instead of stalling the run.
 LIBRARY_TIMEOUT = "20"
@@ -297,11 +299,17 @@ class Runner:
         os.makedirs(self.env["WINEPREFIX"], exist_ok=True)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
-        for extension, content_type in REGISTERED_TYPES.items():
-            self.wine("reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t", "REG_SZ",
-                      "/d", content_type, "/f", check=True)
+        # The first program of a fresh server boots the session (creating the
+        # prefix when it is new) and waits for it. An explicit "wineboot -i"
+        # on top boots it a second time: a second service manager and a
+        # second set of driver hosts, started while the first are running.
+        for number, (extension, content_type) in enumerate(REGISTERED_TYPES.items()):
+            done = run_captured([WINE, "reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t",
+                                 "REG_SZ", "/d", content_type, "/f"], self.env,
+                                seconds=BOOT_SECONDS if number == 0 else RUN_SECONDS)
+            if done.returncode != 0:
+                raise RuntimeError("wine could not register .%s (%s): %s" % (
+                    extension, exit_note(done), (done.stdout + done.stderr).decode("latin-1")[-2000:]))
         print("wine prefix ready in %.1f s" % (time.monotonic() - started), flush=True)
 
     def stop_wine(self):
