@@ -3,7 +3,7 @@
 
 The same C host (wrenpost_host.c) is built for Windows, where it loads
 quillnet.dll by name, and for Linux against libquillnet. Each case runs the
-Windows host under Wine against a scripted SMTP peer on 127.0.0.1, mostly
+Windows host under Wine against a scripted SMTP or news peer on 127.0.0.1, mostly
 also the Linux host against a peer of its own, and compares: what the peer
 received must be the same bytes once boundaries, Content-IDs and the Date
 line are masked, and the delivered message must parse with its attachments
