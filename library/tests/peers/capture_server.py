@@ -25,6 +25,8 @@ activity, so that a broken run cannot hang):
   greet:<text>    answers the connection with <text> and CR LF, then only
                   listens until the client goes away
   silent          never answers; listens until the client goes away
+  stall-starttls  greets, offers STARTTLS to EHLO, answers STARTTLS with 220
+                  and then says nothing more: the handshake never starts
 
 Imported as a module, CaptureHandler and ThreadedCaptureServer give the same
 server inside a test process.
@@ -170,6 +172,35 @@ class GreetingPeer(asyncio.Protocol):
         self.record.ended("closed")
 
 
+class StalledStartTlsPeer(GreetingPeer):
+    """Offers STARTTLS, says 220 to it and then only listens."""
+
+    def __init__(self, record):
+        super().__init__(record, "220 peer.test ready")
+        self.buffer = b""
+        self.stalled = False
+
+    def connection_made(self, transport):
+        self.transport = transport
+        super().connection_made(transport)
+
+    def data_received(self, data):
+        super().data_received(data)
+        if self.stalled:
+            return
+        self.buffer += data
+        while b"\r\n" in self.buffer and not self.stalled:
+            line, self.buffer = self.buffer.split(b"\r\n", 1)
+            verb = line.split(b" ", 1)[0].upper()
+            if verb == b"EHLO":
+                self.transport.write(b"250-peer.test\r\n250 STARTTLS\r\n")
+            elif verb == b"STARTTLS":
+                self.transport.write(b"220 go ahead\r\n")
+                self.stalled = True
+            else:
+                self.transport.write(b"502 not here\r\n")
+
+
 def make_authenticator(user, password):
     def authenticate(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
@@ -232,6 +263,8 @@ async def serve(options):
             return GreetingPeer(record, None)
         if mode.startswith("greet:"):
             return GreetingPeer(record, mode[len("greet:"):])
+        if mode == "stall-starttls":
+            return StalledStartTlsPeer(record)
         return RecordingSMTP(handler, record, options.any_sender, **settings)
 
     async def watch_idle():
@@ -292,7 +325,7 @@ def main():
     parser.add_argument("--any-sender", action="store_true", help="take a sender that is no address as <>")
     parser.add_argument("--record", metavar="DIR", help="keep each connection's bytes and ending")
     parser.add_argument("--connections", nargs="+", metavar="MODE",
-                        help="serve one connection per mode (accept, greet:<text>, silent), then exit")
+                        help="serve one connection per mode (accept, greet:<text>, silent, stall-starttls), then exit")
     options = parser.parse_args()
     os.makedirs(options.folder, exist_ok=True)
     if options.record:

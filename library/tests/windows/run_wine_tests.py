@@ -3,7 +3,7 @@
 
 The same C host (wrenpost_host.c) is built for Windows, where it loads
 quillnet.dll by name, and for Linux against libquillnet. Each case runs the
-Windows host under Wine against a scripted SMTP peer on 127.0.0.1, mostly
+Windows host under Wine against a scripted SMTP or news peer on 127.0.0.1, mostly
 also the Linux host against a peer of its own, and compares: what the peer
 received must be the same bytes once boundaries, Content-IDs and the Date
 line are masked, and the delivered message must parse with its attachments
@@ -33,6 +33,7 @@ from test_certificates import TestCertificates
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PEER = os.path.join(HERE, "..", "peers", "capture_server.py")
+NEWS_PEER = os.path.join(HERE, "news_peer.py")
 # The same server runs the TLS cases, with the login it is given.
 CAPTURE_SERVER = PEER
 LOGIN = "ann:c0rrect horse"
@@ -41,6 +42,8 @@ HUGE_BYTES = 100 << 20
 HUGE_RUN_SECONDS = 600
 PYTHON = "/usr/bin/python3"
 RUN_SECONDS = 90
+# Creating a prefix and booting its session, on a loaded machine.
+BOOT_SECONDS = 300
 # The library's own wait for a silent server, for both builds: a fault that
 # leaves the dialogue waiting fails the case instead of stalling the run.
 LIBRARY_TIMEOUT = "20"
@@ -76,6 +79,7 @@ def run_captured(command, env, cwd=None, check=False, seconds=RUN_SECONDS):
     """Runs a program and returns its CompletedProcess. Output goes through
     files, not pipes: Wine's service processes inherit the handles and
     outlive the program, so a pipe would not close when the program ends."""
+    started = time.monotonic()
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         try:
             finished = subprocess.run(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
@@ -85,7 +89,16 @@ def run_captured(command, env, cwd=None, check=False, seconds=RUN_SECONDS):
             status, note = -1, b"\n(stopped after %d s)" % seconds
         out.seek(0)
         err.seek(0)
-        return subprocess.CompletedProcess(command, status, out.read() + note, err.read())
+        done = subprocess.CompletedProcess(command, status, out.read() + note, err.read())
+        done.seconds = time.monotonic() - started
+        return done
+
+
+def exit_note(run):
+    """The exit status of a failed run, in hexadecimal too (Windows reports
+    a crash as an NTSTATUS such as 0xc0000005), and how long it took."""
+    return "exit status %d (0x%08x) after %.1f s" % (run.returncode, run.returncode & 0xffffffff,
+                                                     getattr(run, "seconds", 0.0))
 
 
 class Failures:
@@ -187,6 +200,35 @@ class CapturePeer:
         return found
 
 
+class NewsPeer:
+    """The TLS news server of news_peer.py, serving one connection."""
+
+    def __init__(self, folder, certificate, mode):
+        shutil.rmtree(folder, ignore_errors=True)
+        self.folder = folder
+        self.process = subprocess.Popen(
+            [PYTHON, NEWS_PEER, folder, certificate, TestCertificates.key_of(certificate), mode],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.port = int(self.process.stdout.readline() or 0)
+
+    def url(self, scheme):
+        return "%s://localhost:%d" % (scheme, self.port)
+
+    def finish(self):
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+    def read(self, name, mode="r"):
+        path = os.path.join(self.folder, name)
+        if not os.path.exists(path):
+            return "" if mode == "r" else b""
+        with open(path, mode) as found:
+            return found.read()
+
+
 def mask_submission(message):
     """Blanks the header lines that must differ between two runs of one job."""
     return re.sub(rb"(?mi)^(Date|Message-ID): [^\r\n]*", rb"\1: *", message)
@@ -259,11 +301,17 @@ class Runner:
         os.makedirs(self.env["WINEPREFIX"], exist_ok=True)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
-        for extension, content_type in REGISTERED_TYPES.items():
-            self.wine("reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t", "REG_SZ",
-                      "/d", content_type, "/f", check=True)
+        # The first program of a fresh server boots the session (creating the
+        # prefix when it is new) and waits for it. An explicit "wineboot -i"
+        # on top boots it a second time: a second service manager and a
+        # second set of driver hosts, started while the first are running.
+        for number, (extension, content_type) in enumerate(REGISTERED_TYPES.items()):
+            done = run_captured([WINE, "reg", "add", "HKCR\\." + extension, "/v", "Content Type", "/t",
+                                 "REG_SZ", "/d", content_type, "/f"], self.env,
+                                seconds=BOOT_SECONDS if number == 0 else RUN_SECONDS)
+            if done.returncode != 0:
+                raise RuntimeError("wine could not register .%s (%s): %s" % (
+                    extension, exit_note(done), (done.stdout + done.stderr).decode("latin-1")[-2000:]))
         print("wine prefix ready in %.1f s" % (time.monotonic() - started), flush=True)
 
     def stop_wine(self):
@@ -305,7 +353,7 @@ class Runner:
         output = run.stdout.decode("latin-1") + run.stderr.decode("latin-1")
         return self.failures.check(run.returncode == 0 and ((case or what) + ": ok") in output,
                                    "%s: %s host checks" % (platform, what),
-                                   "exit status %d\n%s" % (run.returncode, output.strip()))
+                                   "%s\n%s" % (exit_note(run), output.strip()))
 
     # ---- cases ----
 
@@ -562,6 +610,71 @@ class Runner:
                                     "%s: windows and linux submit the same bytes (Date, Message-ID masked)"
                                     % name, diff(windows, linux))
 
+    def case_news_tls(self):
+        """An article through both news TLS modes, from both builds: the
+        login, the group and the article as the server saw them, and the
+        same article bytes from both."""
+        ca = {"windows": windows_path(self.certificates.ca_file), "linux": self.certificates.ca_file}
+        for scheme, mode in (("nntps", "nntps"), ("nntp+starttls", "starttls")):
+            articles = {}
+            for platform in ("windows", "linux"):
+                peer = NewsPeer(self.record_dir("news-%s-%s" % (mode, platform)), self.certificates.localhost, mode)
+                run = (self.run_windows if platform == "windows" else self.run_linux)(
+                    "post", peer.url(scheme), "0", "local.test,local.other", "-",
+                    extra_env={"QUILLNET_TLS_CA_FILE": ca[platform]})
+                peer.finish()
+                self.host_ran(platform, "%s: article posted (result 0)" % scheme, run, case="post")
+                commands = peer.read("commands").splitlines()
+                expected = (["STARTTLS"] if mode == "starttls" else []) + [
+                    "AUTHINFO USER ann", "AUTHINFO PASS c0rrect horse", "GROUP local.test", "POST", "QUIT"]
+                self.failures.check(commands == expected and peer.read("end") == "quit",
+                                    "%s: %s: login, group, post and quit over TLS" % (platform, scheme),
+                                    "commands %r, end %r" % (commands, peer.read("end")))
+                article = peer.read("article.bin", "rb")
+                parsed = email.message_from_bytes(article, policy=email.policy.compat32)
+                self.failures.check(parsed["Newsgroups"] == "local.test,local.other"
+                                    and b"\r\n..A dotted line.\r\n" in article,
+                                    "%s: %s: the article names both groups, its dotted line stuffed"
+                                    % (platform, scheme), repr(article[-300:]))
+                articles[platform] = mask_submission(article)
+            self.failures.check(articles["windows"] == articles["linux"] and articles["linux"] != b"",
+                                "%s: windows and linux post the same bytes (Date, Message-ID masked)" % scheme,
+                                diff(articles["windows"], articles["linux"]))
+
+    def case_stalled_tls(self):
+        """A server that accepts and then never starts the handshake, from
+        the first byte or after agreeing to STARTTLS: the call must give up
+        within the library's time-out with 6, and say the same as Linux."""
+        timeout = 3
+        rows = [
+            ("smtps", lambda record: Peer(record, "silent")),
+            ("smtp+starttls", lambda record: Peer(record, "stall-starttls")),
+            ("nntps", lambda record: Peer(record, "silent")),
+            ("nntp+starttls", lambda record: NewsPeer(record, self.certificates.localhost, "stall-starttls")),
+        ]
+        for scheme, start in rows:
+            replies = {}
+            for platform in ("windows", "linux"):
+                peer = start(self.record_dir("stall-%s-%s" % (scheme.replace("+", "-"), platform)))
+                url = "%s://localhost:%d" % (scheme, peer.port)
+                run = (self.run_windows if platform == "windows" else self.run_linux)(
+                    "post" if scheme.startswith("nntp") else "submit", url, "6", "local.test", "-",
+                    extra_env={"QUILLNET_TIMEOUT": str(timeout), "QUILLNET_TLS_CA_FILE": ""})
+                peer.finish()
+                found = re.search(rb"(?m)^result=(\d+) reply=([^\r\n]*)\r?\nseconds=(\d+)", run.stdout)
+                result, reply, seconds = (int(found.group(1)), found.group(2).decode("latin-1"),
+                                          int(found.group(3))) if found else (None, None, None)
+                replies[platform] = reply
+                # Two seconds of slack: the clock counts whole seconds, and the
+                # greeting and STARTTLS come before the handshake's own wait.
+                self.failures.check(run.returncode == 0 and result == 6 and seconds <= timeout + 2,
+                                    "%s: %s: a stalled handshake ends with 6 within the %d s time-out (%s s)"
+                                    % (platform, scheme, timeout, seconds),
+                                    "%s\n%s" % (exit_note(run), (run.stdout + run.stderr).decode("latin-1").strip()))
+            self.failures.check(replies["windows"] == replies["linux"] and bool(replies["linux"]),
+                                "%s: stalled handshake: windows says what linux says (%r)" % (scheme, replies["linux"]),
+                                "windows %r" % replies["windows"])
+
     def case_huge_over_tls(self):
         """A 100 MiB attachment through STARTTLS arrives whole: the server's
         copy decodes to the same hash."""
@@ -592,14 +705,17 @@ class Runner:
                             "%d message(s), %d part(s), sha256 %s" % (len(messages), len(parts), got))
 
     ALL_CASES = ("layout", "unit_tests", "mail", "large", "greeting_error", "silent", "refused", "cancel",
-                 "debug_file", "registry", "command_line", "tls", "huge_over_tls")
+                 "debug_file", "registry", "command_line", "tls", "news_tls", "stalled_tls",
+                 "huge_over_tls")
 
     def run(self):
         shutil.rmtree(os.path.join(self.work, "records"), ignore_errors=True)
         self.write_data()
         self.certificates = TestCertificates(os.path.join(self.work, "certificates")).make()
-        self.start_wine()
+        # The server is started persistent: a start-up that fails half-way
+        # (wineboot refused, a registry write failing) must still stop it.
         try:
+            self.start_wine()
             for name in self.cases:
                 getattr(self, "case_" + name)()
         finally:

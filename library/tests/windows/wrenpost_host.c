@@ -474,9 +474,10 @@ static void CaseRegistry(const char* server, const char* folder)
 /* A job in a submission mode (a URL in MAILHOST) with the test login: to the
  * comma-separated `recipients`, with `attachment` when it is not "-". The
  * result must be `expected`; the server's or the TLS layer's text is
- * printed for the driver, which checks what arrived. */
+ * printed for the driver, which checks what arrived. With `news` the job
+ * posts an article to the newsgroups in `recipients` instead. */
 static void CaseSubmit(const char* server, const char* expected, const char* recipients,
-                       const char* attachment)
+                       const char* attachment, int news)
 {
     static char names[8][2][128];
     const char* list[16];
@@ -485,6 +486,7 @@ static void CaseSubmit(const char* server, const char* expected, const char* rec
     const char* cursor = recipients;
     WRENPOSTDATA job;
     int32_t result;
+    time_t started;
 
     while (*cursor && count < 8) {
         const char* comma = strchr(cursor, ',');
@@ -516,9 +518,13 @@ static void CaseSubmit(const char* server, const char* expected, const char* rec
                  separator ? attachment : ".");
         job.ATTACHMENTS = AttachmentBlock(folder, &file, kinds, 1);
     }
+    if (news) job.SERVERMODE = WRENPOST_SERVERMODE_NEWS;
+    started = time(NULL);
     result = g_wrenpost(&job);
     FreeJobBlocks(&job);
     printf("result=%d reply=%s\n", (int)result, reply);
+    /* Whole seconds of wall time: enough to tell a bounded wait from a hang. */
+    printf("seconds=%ld\n", (long)(time(NULL) - started));
     Check(result == atoi(expected), "submit: result %d, expected %s (reply '%s')", (int)result, expected, reply);
 }
 
@@ -531,7 +537,7 @@ int main(int argc, char** argv)
         printf(
             "usage: wrenpost_host mail|large|greeting-error|silent|refused|cancel|debugfile|registry "
             "<host:port> <argument>\n"
-            "       wrenpost_host submit <url> <expected result> <to,to...> <attachment|->\n");
+            "       wrenpost_host submit|post <url> <expected result> <to,to...|groups> <attachment|->\n");
         return 2;
     }
     if (!LoadEntryPoint()) return 2;
@@ -553,7 +559,9 @@ int main(int argc, char** argv)
     } else if (!strcmp(name, "registry")) {
         CaseRegistry(argv[2], argv[3]);
     } else if (!strcmp(name, "submit") && argc >= 6) {
-        CaseSubmit(argv[2], argv[3], argv[4], argv[5]);
+        CaseSubmit(argv[2], argv[3], argv[4], argv[5], 0);
+    } else if (!strcmp(name, "post") && argc >= 6) {
+        CaseSubmit(argv[2], argv[3], argv[4], argv[5], 1);
     } else {
         printf("unknown case '%s'\n", name);
         return 2;
