@@ -434,6 +434,15 @@ SendOutcome EmailWindow::runSend(std::function<SendOutcome(MassSend&)> work, boo
     SendProgressWindow progress(this);
     const SendOutcome outcome = progress.run(thread);
     lastResult_ = outcome.failed.empty() ? 0 : outcome.failed.back().resultCode;
+    // 535: the server did not take the login (RFC 4954). Keeping that
+    // password for the run would fail every further send the same way.
+    MailLogin* login = services_.state ? services_.state->mailLogin() : nullptr;
+    if (login && !mail.password.isEmpty())
+        for (const BatchResult& b : outcome.failed)
+            if (b.resultCode == RESULT_SERVER_ERROR && b.serverReply.startsWith(QLatin1String("535"))) {
+                login->refused(mail.userName);
+                break;
+            }
     if (services_.state) services_.state->setSendResult(lastResult_);
     return outcome;
 }

@@ -42,6 +42,7 @@ void MailLogin::passwordForSend(const QString& user, const QString& mailHost, QO
     };
     const auto known = known_.constFind(user);
     if (known != known_.constEnd()) return ready(*known);
+    if (refused_.contains(user)) return ready(ask(user, mailHost));
     if (keyringUnavailable_) {
         tellOnce();
         return ready(ask(user, mailHost));
@@ -96,6 +97,12 @@ void MailLogin::setPassword(const QString& user, const QString& password)
     store_.write(user, password, this, failed);
 }
 
+void MailLogin::refused(const QString& user)
+{
+    known_.remove(user);
+    refused_.insert(user);
+}
+
 std::optional<QString> MailLogin::ask(const QString& user, const QString& mailHost)
 {
     const std::optional<std::string> answer = host_.askPassword(
@@ -103,6 +110,7 @@ std::optional<QString> MailLogin::ask(const QString& user, const QString& mailHo
     if (!answer) return std::nullopt;
     const QString password = QString::fromStdString(*answer);
     known_.insert(user, password);
+    refused_.remove(user);
     return password;
 }
 

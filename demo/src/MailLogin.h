@@ -10,6 +10,7 @@
 #define DEMO_MAILLOGIN_H
 
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -34,6 +35,11 @@ public:
     using Ready = std::function<void(const std::optional<QString>& password)>;
     void passwordForSend(const QString& user, const QString& mailHost, QObject* context, Ready ready);
 
+    // The server refused `user`'s login: the password known for this run is
+    // dropped, and the next send asks the user instead of using it or the
+    // keyring's again.
+    void refused(const QString& user);
+
     // The password as far as it is known without asking (empty when none),
     // for the Defaults form to show. Same rules for `ready` as above.
     void knownPassword(const QString& user, QObject* context, std::function<void(const QString&)> ready);
@@ -54,6 +60,7 @@ private:
     PasswordStore& store_;
     quillnet::HostServices& host_;
     QHash<QString, QString> known_;  // user -> password, for this run only
+    QSet<QString> refused_;          // users whose password the server refused
     bool keyringUnavailable_ = false;
     QString unavailableReason_;
     bool told_ = false;

@@ -1,6 +1,7 @@
 // "Send a test to me" through the real library to aiosmtpd on loopback with
-// STARTTLS and a required login, on a desktop without a keyring: the
-// password is asked for once, and both sends arrive (so both logged in).
+// STARTTLS and a required login, on a desktop without a keyring: a password
+// the server refuses is asked for again, the right one only once, and both
+// sends with it arrive (so both logged in).
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,7 +50,7 @@ private slots:
     }
     void cleanupTestCase() { server.stop(); }
 
-    void testMailsLogInWithThePasswordAskedForOnce()
+    void aRefusedPasswordIsAskedForAgainTheRightOneOnce()
     {
         data::DatabaseLocation where;
         where.sqliteFile = dir.filePath("contacts.sqlite");
@@ -68,6 +69,7 @@ private slots:
         QVERIFY(!settings.update(blank, s));
 
         quillnet::RecordingHostServices host;
+        host.answerNextPasswordQuestion("wrong horse");
         host.answerNextPasswordQuestion(kPassword);
         InMemoryPasswordStore keyring;
         keyring.missing = true;
@@ -77,11 +79,14 @@ private slots:
         EmailWindow window({db, host, [] { return false; }, {}, &state});
 
         window.sendTestToMe();
+        QTRY_COMPARE_WITH_TIMEOUT(window.lastResult(), 9, 30000);
+        QCOMPARE(delivered(), 0);
+        window.sendTestToMe();
         QTRY_COMPARE_WITH_TIMEOUT(delivered(), 1, 30000);
         window.sendTestToMe();
         QTRY_COMPARE_WITH_TIMEOUT(delivered(), 2, 30000);
 
-        QCOMPARE(int(host.passwordPrompts().size()), 1);
+        QCOMPARE(int(host.passwordPrompts().size()), 2);
         QCOMPARE(window.lastResult(), 0);
         int sentOk = 0, keyringNotices = 0;
         for (const auto& box : host.boxes()) {
