@@ -29,6 +29,8 @@
 #include <deque>
 #include <string>
 
+#include "LoopbackListener.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -150,22 +152,9 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     auto target = static_cast<uint16_t>(std::atoi(argv[1]));
     auto delay = std::chrono::microseconds(static_cast<long>(std::atof(argv[2]) * 1000));
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    int listener = ListenOnLoopback(static_cast<uint16_t>(argc > 3 ? std::atoi(argv[3]) : 0), "delay_proxy");
+    if (listener < 0) return 1;
     int on = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(argc > 3 ? std::atoi(argv[3]) : 0));
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 16) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::perror("delay_proxy");
-        return 1;
-    }
-    std::printf("PORT %d\n", ntohs(address.sin_port));
-    std::fflush(stdout);
     for (;;) {
         int client = ::accept(listener, nullptr, nullptr);
         if (client < 0) continue;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "LoopbackListener.h"
+
 namespace {
 
 bool SendAll(int socket, const char* text)
@@ -92,22 +94,9 @@ void Serve(int socket)
 
 int main(int argc, char** argv)
 {
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    int listener = ListenOnLoopback(static_cast<uint16_t>(argc > 1 ? std::atoi(argv[1]) : 0), "sink");
+    if (listener < 0) return 1;
     int on = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(argc > 1 ? std::atoi(argv[1]) : 0));
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 16) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::perror("sink");
-        return 1;
-    }
-    std::printf("PORT %d\n", ntohs(address.sin_port));
-    std::fflush(stdout);
     for (;;) {
         int connection = ::accept(listener, nullptr, nullptr);
         if (connection < 0) continue;
