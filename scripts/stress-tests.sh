@@ -17,7 +17,7 @@ export QT_QPA_PLATFORM=offscreen
 
 # Which tests: the Qt tests by executable name, the dialogue tests by their
 # GoogleTest suites.
-selection='^(benchform|quillnet_qt)_|^demo_(frame|frame_forms|emailwindow|masssend|persons|exchange_windows)_test$|^(DialogueTest|SubmissionTest|TempFileNaming)\.'
+selection='^(benchform|quillnet_qt)_|^demo_(frame|frame_forms|emailwindow|masssend|persons|exchange_windows|maillogin|submission_delivery|masssend_delivery)_test$|^(DialogueTest|SubmissionTest|TempFileNaming)\.'
 
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j "$jobs"
