@@ -128,6 +128,16 @@ def closed_port():
     return port
 
 
+def end_peer(process):
+    """Waits up to 30 s for a peer that has been told or is due to end, then
+    kills it."""
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 class Peer:
     """The capture server, serving one connection per mode and keeping the
     bytes each one received."""
@@ -142,11 +152,7 @@ class Peer:
         self.server = "127.0.0.1:%d" % self.port
 
     def finish(self):
-        try:
-            self.process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        end_peer(self.process)
 
     def received(self, number=1):
         with open(os.path.join(self.record_dir, "conn-%d.bin" % number), "rb") as record:
@@ -182,11 +188,7 @@ class CapturePeer:
 
     def stop(self):
         self.process.stdin.close()
-        try:
-            self.process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        end_peer(self.process)
 
     def messages(self):
         """(message bytes, envelope lines) of every accepted message, in order."""
@@ -215,11 +217,7 @@ class NewsPeer:
         return "%s://localhost:%d" % (scheme, self.port)
 
     def finish(self):
-        try:
-            self.process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        end_peer(self.process)
 
     def read(self, name, mode="r"):
         path = os.path.join(self.folder, name)
